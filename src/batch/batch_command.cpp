@@ -1,0 +1,120 @@
+#include "batch/batch_command.h"
+
+#include <QElapsedTimer>
+
+#include "schedule/maintenance_run.h"
+#include "settings/schedule_checks.h"
+#include "settings/schedule_store.h"
+#include "storage/schema.h"
+#include "storage/storage_error.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class PrintingObserver : public RunObserver {
+public:
+    PrintingObserver(QTextStream& out, QTextStream& err, bool progress)
+        : m_out(out), m_err(err), m_progress(progress) {
+        m_sinceProgress.start();
+    }
+
+    void ruleStarted(const Rule& rule) override {
+        m_out << u"順序 "_s << rule.order << u": "_s << rule.source << u"/*."_s << rule.extension
+              << u" "_s << rule.retention << u"日 "_s << rule.process << u'\n';
+    }
+
+    void fileHandled(const FileReport& report) override {
+        if (report.status == FileStatus::Failed) {
+            m_out << FileFailure{report.path, report.reason}.message() << u'\n';
+        } else {
+            m_out << u"  "_s << report.stamp << u' ' << report.rule.process << u' ' << report.path;
+            if (!report.target.isEmpty()) {
+                m_out << u" → "_s << report.target;
+            }
+            m_out << u'\n';
+        }
+        ++m_files;
+        if (m_progress && m_sinceProgress.elapsed() >= 200) {
+            m_err << u"\r処理中: "_s << m_files << u" 件"_s << Qt::flush;
+            m_sinceProgress.restart();
+        }
+    }
+
+    void finish() {
+        if (m_progress) {
+            m_err << u"\r\x1b[K"_s << Qt::flush;
+        }
+    }
+
+private:
+    QTextStream& m_out;
+    QTextStream& m_err;
+    bool m_progress;
+    QElapsedTimer m_sinceProgress;
+    qsizetype m_files = 0;
+};
+
+// The stored log retention, or the schedule check's message when it cannot be used: an empty
+// retention would wipe the whole log.
+QString storedLogDays(const ModuleValues& values, QString& refusal) {
+    const std::optional<Schedule> schedule = readStoredSchedule(values);
+    const QString logDays = schedule ? schedule->logDays : QString();
+    if (const auto failure = checkLogDays(logDays)) {
+        refusal = failure->message;
+        if (!schedule) {
+            refusal = u"スケジュールが保存されていません: "_s + refusal;
+        }
+    }
+    return logDays;
+}
+
+}  // namespace
+
+int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
+             bool progress) {
+    const ModuleValues values = ModuleValues::forDatabase(options.dbPath);
+    QString logDays;
+    try {
+        ensureSchema(values);
+        QString refusal;
+        logDays = storedLogDays(values, refusal);
+        if (!refusal.isEmpty()) {
+            err << refusal << u'\n';
+            return kExitUnusable;
+        }
+    } catch (const StorageError& error) {
+        err << error.message() << u'\n';
+        return kExitUnusable;
+    }
+
+    PrintingObserver observer(out, err, progress);
+    MaintenanceRun run(values, fs, &observer);
+    run.setDryRun(options.dryRun);
+    if (options.dryRun) {
+        out << u"ドライラン: 処理する予定のファイルを表示します。何も変更しません。\n"_s;
+    }
+    const QDateTime at = options.at.isValid() ? options.at : QDateTime::currentDateTime();
+    const RunOutcome outcome = run.EXEC_DEL(at, logDays);
+    observer.finish();
+    out.flush();
+
+    if (!outcome.storageError.isEmpty()) {
+        err << outcome.storageError << u'\n';
+        return kExitUnusable;
+    }
+    if (!outcome.result.isEmpty()) {
+        err << missingDirectoryMessage(outcome.result) << u'\n';
+        return kExitMissingDirectory;
+    }
+    if (!outcome.failures.isEmpty()) {
+        err << outcome.handledFiles << u" 件中 "_s << outcome.failures.size()
+            << u" 件の処理に失敗しました\n"_s;
+        return kExitFailures;
+    }
+    out << (options.dryRun
+                ? u"完了: "_s + QString::number(outcome.handledFiles) +
+                      u" 件を処理する予定です（何も変更していません）\n"_s
+                : u"完了: "_s + QString::number(outcome.handledFiles) + u" 件を処理しました\n"_s);
+    return kExitComplete;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QTextStream>
+
+#include "batch/batch_options.h"
+#include "schedule/file_system.h"
+
+enum BatchExit : int {
+    kExitComplete = 0,
+    kExitFailures = 1,
+    kExitMissingDirectory = 2,
+    kExitUnusable = 3,
+};
+
+// One maintenance run from the command line: prints a line per handled file and the result,
+// and returns the exit code. With progress, a running count goes to err as the run works.
+int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
+             bool progress);

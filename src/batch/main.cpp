@@ -1,0 +1,29 @@
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+#include "batch/batch_command.h"
+#include "storage/module_values.h"
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QString defaultDb =
+        ModuleValues::forDirectory(QCoreApplication::applicationDirPath()).db_path;
+    const BatchOptionsResult parsed = parseBatchOptions(app.arguments().mid(1), defaultDb);
+    if (!parsed.error.isEmpty()) {
+        err << parsed.error << u'\n' << batchUsage();
+        return kExitUnusable;
+    }
+    if (parsed.options.help) {
+        out << batchUsage();
+        return kExitComplete;
+    }
+    // Lines to a file or a pipe leave the terminal quiet; a running count shows the run lives.
+    const bool progress = isatty(fileno(stderr)) && !isatty(fileno(stdout));
+    PosixFileSystem fs;
+    return runBatch(parsed.options, fs, out, err, progress);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// "yyyy/MM/dd HH:mm:ss" in local time: every field zero-padded, so text order is time order.
+QString dateTimeText(const QDateTime& dateTime);
+
+// The days a retention text stands for: the leading number of the trimmed text, 0 when it has
+// none. Below zero counts as 0, so a hand-edited retention never reaches into the future.
+double retentionNumber(const QString& text);
+
+// The date-time text `days` before dateTime: whole days as calendar days at the same time of
+// day, a fraction as that part of 24 hours. Empty when the result leaves the four-digit years;
+// nothing is older than an empty cutoff.
+QString cutoffText(const QDateTime& dateTime, double days);

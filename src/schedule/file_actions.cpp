@@ -1,0 +1,40 @@
+#include "schedule/file_actions.h"
+
+#include <cerrno>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+FileResult sameFileFailure() {
+    return {EINVAL, u"コピー先が元のファイルと同じです"_s};
+}
+
+}  // namespace
+
+FileResult copyTo(FileSystem& fs, const QString& source, const QString& target) {
+    if (fs.sameFile(source, target)) {
+        return sameFileFailure();
+    }
+    return fs.copyFile(source, target, false);
+}
+
+FileResult moveTo(FileSystem& fs, const QString& source, const QString& target) {
+    if (fs.sameFile(source, target)) {
+        return sameFileFailure();
+    }
+    FileResult result = fs.renameFile(source, target);
+    if (result.error != EXDEV) {
+        return result;
+    }
+    // Across file systems: the copy must be on disk before the source goes.
+    result = fs.copyFile(source, target, true);
+    if (!result.ok()) {
+        return result;
+    }
+    return fs.removeFile(source);
+}
+
+FileResult deleteFile(FileSystem& fs, const QString& path) {
+    return fs.removeFile(path);
+}

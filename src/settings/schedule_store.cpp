@@ -1,0 +1,16 @@
+#include "settings/schedule_store.h"
+
+#include "storage/connection.h"
+#include "storage/sql_text.h"
+
+using namespace Qt::StringLiterals;
+
+std::optional<Schedule> readStoredSchedule(const ModuleValues& values) {
+    Connection connection(values);
+    Recordset rows(connection, SqlText::selectAll(values.tbl_set));
+    if (rows.eof()) {
+        return std::nullopt;
+    }
+    return Schedule{rows.field(u"曜日"_s), rows.field(u"実行時"_s), rows.field(u"実行分"_s),
+                    rows.field(u"ログ残存日数"_s)};
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Where the database lives and what its tables are called; fixed once at start-up.
+struct ModuleValues {
+    QString db_path;
+    QString cn_str;  // what the SQLite driver is given to open db_path
+    QString tbl_rule;
+    QString tbl_log;
+    QString tbl_set;
+
+    // The values for the database file sweeprun.db inside the given directory.
+    static ModuleValues forDirectory(const QString& directory);
+    // The values for a database file at an explicit path.
+    static ModuleValues forDatabase(const QString& path);
+};

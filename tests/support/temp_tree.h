@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include "settings/schedule.h"
+#include "storage/module_values.h"
+
+// A temporary directory holding a fresh database and the directories and files a test needs.
+class TempTree {
+public:
+    TempTree();
+
+    QString path(const QString& relative = {}) const;
+    // Creates the directory (and its parents) and returns its path.
+    QString dir(const QString& relative) const;
+    // Writes the file with the given content and modification time; returns its path.
+    QString file(const QString& relative, const QByteArray& content, const QDateTime& mtime) const;
+    static QDateTime mtime(const QString& path);
+    static QByteArray read(const QString& path);
+
+    const ModuleValues& values() const { return m_values; }
+    void addRule(const QStringList& row) const;  // 順序, 元, 先, 拡張子, 残存日数, 処理
+    void setSchedule(const Schedule& schedule) const;
+    void addLogRow(const QStringList& row) const;
+    QList<QStringList> logRows() const;  // ordered by 対象ファイル, then 処理日時
+
+private:
+    QTemporaryDir m_dir;
+    ModuleValues m_values;
+};
+
+// "yyyy/MM/dd HH:mm:ss" in local time.
+QDateTime at(const QString& text);
