@@ -7,6 +7,7 @@
 
 #include "settings/schedule.h"
 #include "storage/module_values.h"
+#include "support/qt_printers.h"
 
 // A temporary directory holding a fresh database and the directories and files a test needs.
 class TempTree {

@@ -1,0 +1,111 @@
+#include "batch/batch_command.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include "support/failing_file_system.h"
+#include "support/temp_tree.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class BatchTest : public testing::Test {
+protected:
+    int batch(QStringList arguments = {}) {
+        out.clear();
+        err.clear();
+        arguments << u"--at"_s << u"2003/03/29 09:05:07"_s;
+        const BatchOptionsResult parsed = parseBatchOptions(arguments, tree.values().db_path);
+        EXPECT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        return runBatch(parsed.options, fs, outStream, errStream, false);
+    }
+
+    TempTree tree;
+    FailingFileSystem fs;
+    QString out;
+    QString err;
+};
+
+}  // namespace
+
+TEST_F(BatchTest, RefusesWithoutAUsableLogRetention) {
+    EXPECT_EQ(batch(), kExitUnusable);
+    EXPECT_EQ(err, u"スケジュールが保存されていません: ログ残存日数は数値で入力してください\n"_s);
+
+    tree.setSchedule({u"月"_s, u"09"_s, u"05"_s, u""_s});
+    EXPECT_EQ(batch(), kExitUnusable);
+    EXPECT_EQ(err, u"ログ残存日数は数値で入力してください\n"_s);
+
+    tree.setSchedule({u"月"_s, u"09"_s, u"05"_s, u"-1"_s});
+    EXPECT_EQ(batch(), kExitUnusable);
+    EXPECT_EQ(err, u"ログ残存日数は０以上の数値で入力してください\n"_s);
+}
+
+TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
+    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
+    const QString b = tree.file(u"in/b.txt"_s, "b", at(u"2003/03/02 10:00:00"_s));
+    tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, u"複写"_s});
+
+    EXPECT_EQ(batch({u"--dry-run"_s}), kExitComplete);
+    EXPECT_TRUE(QDir(out).isEmpty());
+    EXPECT_TRUE(tree.logRows().isEmpty());
+    EXPECT_TRUE(this->out.endsWith(u"完了: 2 件を処理する予定です（何も変更していません）\n"_s));
+
+    EXPECT_EQ(batch(), kExitComplete);
+    EXPECT_EQ(this->out, u"順序 001: "_s + in + u"/*.txt 7日 複写\n"_s +
+                             u"  2003/03/01 10:00:00 複写 "_s + a + u" → "_s + out + u"/a.txt\n"_s +
+                             u"  2003/03/02 10:00:00 複写 "_s + b + u" → "_s + out + u"/b.txt\n"_s +
+                             u"完了: 2 件を処理しました\n"_s);
+
+    fs.failCopyOf.insert(b);
+    EXPECT_EQ(batch(), kExitFailures);
+    EXPECT_TRUE(this->out.contains(b + u" の処理に失敗しました（"_s));
+    EXPECT_EQ(err, u"2 件中 1 件の処理に失敗しました\n"_s);
+
+    QDir(out).removeRecursively();
+    EXPECT_EQ(batch(), kExitMissingDirectory);
+    EXPECT_EQ(err,
+              u"順序　001　の　"_s + out + u" が存在しません。正しく設定を行なってください\n"_s);
+}
+
+TEST(BatchOptions, BadCommandLinesAreRefusedClearly) {
+    EXPECT_EQ(parseBatchOptions({u"--bogus"_s}, u"x.db"_s).error,
+              u"不明なオプションです: --bogus"_s);
+    EXPECT_EQ(parseBatchOptions({u"--db"_s}, u"x.db"_s).error, u"--db には値が必要です"_s);
+    EXPECT_TRUE(parseBatchOptions({u"--at"_s, u"2003/02/30 00:00:00"_s}, u"x.db"_s)
+                    .error.startsWith(u"--at の日時が正しくありません: 2003/02/30 00:00:00"_s));
+    EXPECT_FALSE(parseBatchOptions({u"--at"_s, u"2003/3/29 9:05:07"_s}, u"x.db"_s).error.isEmpty());
+
+    const BatchOptionsResult ok = parseBatchOptions(
+        {u"--dry-run"_s, u"--db"_s, u"/tmp/y.db"_s, u"--at"_s, u"2003/03/29 09:05:07"_s},
+        u"x.db"_s);
+    EXPECT_TRUE(ok.error.isEmpty());
+    EXPECT_TRUE(ok.options.dryRun);
+    EXPECT_EQ(ok.options.dbPath, u"/tmp/y.db"_s);
+    EXPECT_EQ(ok.options.at, at(u"2003/03/29 09:05:07"_s));
+    EXPECT_EQ(parseBatchOptions({}, u"x.db"_s).options.dbPath, u"x.db"_s);
+}
+
+TEST(BatchProgram, CreatesAMissingDatabaseAndExitsWithTheDocumentedCodes) {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(u"new.db"_s);
+    QProcess process;
+    process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--db"_s, db});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), kExitUnusable);  // created, but no schedule yet
+    EXPECT_TRUE(QFile::exists(db));
+
+    process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--nonsense"_s});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), kExitUnusable);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(u"--nonsense"_s));
+}

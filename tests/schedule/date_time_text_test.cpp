@@ -1,0 +1,31 @@
+#include "schedule/date_time_text.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_tree.h"
+
+using namespace Qt::StringLiterals;
+
+TEST(DateTimeText, NineteenCharactersWithEveryFieldPadded) {
+    EXPECT_EQ(dateTimeText(at(u"2003/03/29 09:05:07"_s)), u"2003/03/29 09:05:07"_s);
+    EXPECT_EQ(dateTimeText(at(u"2003/12/01 19:00:00"_s)), u"2003/12/01 19:00:00"_s);
+}
+
+TEST(DateTimeText, RetentionIsTheLeadingNumberAndNeverNegative) {
+    EXPECT_DOUBLE_EQ(retentionNumber(u" 7 "_s), 7);
+    EXPECT_DOUBLE_EQ(retentionNumber(u"1.5"_s), 1.5);
+    EXPECT_DOUBLE_EQ(retentionNumber(u""_s), 0);
+    EXPECT_DOUBLE_EQ(retentionNumber(u"abc"_s), 0);
+    EXPECT_DOUBLE_EQ(retentionNumber(u"-3"_s), 0);
+}
+
+TEST(DateTimeText, CutoffIsCalendarDaysThenAFractionOfADay) {
+    const QDateTime run = at(u"2003/03/29 09:05:07"_s);
+    EXPECT_EQ(cutoffText(run, 7), u"2003/03/22 09:05:07"_s);
+    EXPECT_EQ(cutoffText(run, 0), u"2003/03/29 09:05:07"_s);
+    EXPECT_EQ(cutoffText(run, 1.5), u"2003/03/27 21:05:07"_s);
+    EXPECT_EQ(cutoffText(run, 365), u"2002/03/29 09:05:07"_s);
+    // Beyond any four-digit year nothing is older than the cutoff.
+    EXPECT_EQ(cutoffText(run, 1e9), QString());
+    EXPECT_EQ(cutoffText(run, 800'000), QString());
+}

@@ -1,0 +1,105 @@
+// Runs killed part-way, in a forked child: whatever the run touched must have its log row,
+// and no half-written copy may stand under a final name.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <csignal>
+
+#include "schedule/maintenance_run.h"
+#include "support/run_recorder.h"
+#include "support/temp_tree.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Runs the maintenance in a child process prepared by `setUp`; returns how the child ended.
+int runInChild(const TempTree& tree, const std::function<void(RunRecorder&)>& setUp) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        PosixFileSystem fs;
+        RunRecorder recorder;
+        setUp(recorder);
+        MaintenanceRun run(tree.values(), fs, &recorder);
+        run.setBatchSize(2);
+        run.EXEC_DEL(at(u"2003/03/29 09:05:07"_s), u"30"_s);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+QSet<QString> loggedPaths(const TempTree& tree) {
+    QSet<QString> paths;
+    for (const QStringList& row : tree.logRows()) {
+        paths.insert(row[0]);
+    }
+    return paths;
+}
+
+}  // namespace
+
+TEST(InterruptedRun, EveryFileGoneBeforeTheKillHasItsRow) {
+    TempTree tree;
+    const QString in = tree.dir(u"in"_s);
+    QStringList files;
+    for (int i = 0; i < 7; ++i) {
+        files << tree.file(u"in/f%1.log"_s.arg(i), "x", at(u"2003/03/01 10:00:00"_s).addSecs(i));
+    }
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+
+    const int status = runInChild(tree, [](RunRecorder& recorder) {
+        recorder.afterFile = [count = 0](const FileReport&) mutable {
+            if (++count == 3) {
+                raise(SIGKILL);
+            }
+        };
+    });
+
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    const QSet<QString> logged = loggedPaths(tree);
+    int gone = 0;
+    for (const QString& file : files) {
+        if (!QFile::exists(file)) {
+            ++gone;
+            EXPECT_TRUE(logged.contains(file)) << file.toStdString();
+        }
+    }
+    EXPECT_EQ(gone, 3);
+}
+
+TEST(InterruptedRun, ACopyCutOffMidWriteLeavesNoPartialFileUnderItsName) {
+    TempTree tree;
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const QByteArray big(4 << 20, 'b');
+    tree.file(u"in/a.dat"_s, "small a", at(u"2003/03/01 10:00:00"_s));
+    tree.file(u"in/b.dat"_s, "small b", at(u"2003/03/01 10:00:01"_s));
+    tree.file(u"in/c.dat"_s, big, at(u"2003/03/01 10:00:02"_s));
+    tree.file(u"out/c.dat"_s, "the previous copy", at(u"2003/01/01 00:00:00"_s));
+    tree.addRule({u"001"_s, in, out, u"dat"_s, u"7"_s, u"複写"_s});
+
+    // The kernel kills the child with SIGXFSZ once a write passes 1 MiB: mid-way through c.
+    const int status = runInChild(tree, [](RunRecorder&) {
+        const rlimit size{1 << 20, 1 << 20};
+        const rlimit core{0, 0};
+        setrlimit(RLIMIT_CORE, &core);
+        setrlimit(RLIMIT_FSIZE, &size);
+    });
+
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    EXPECT_EQ(TempTree::read(out + u"/a.dat"_s), "small a");
+    EXPECT_EQ(TempTree::read(out + u"/b.dat"_s), "small b");
+    EXPECT_EQ(TempTree::read(out + u"/c.dat"_s), "the previous copy");
+    const QStringList temps =
+        QDir(out).entryList({u".quillon-copy-*"_s}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(temps.size(), 1);  // the cut-off copy, under its temporary name only
+    EXPECT_EQ(QFile(out + u'/' + temps[0]).size(), 1 << 20);
+    EXPECT_EQ(loggedPaths(tree),
+              (QSet<QString>{in + u"/a.dat"_s, in + u"/b.dat"_s, in + u"/c.dat"_s}));
+}

@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QString>
+#include <ostream>
+
+// Readable failure output for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}

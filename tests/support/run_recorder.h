@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+#include "schedule/maintenance_run.h"
+
+// Remembers what the run reported, and can act after each file as the window would.
+class RunRecorder : public RunObserver {
+public:
+    QStringList rules;  // orders, as each rule started
+    QStringList files;  // "<status> <path>" after each file
+    std::function<void(const FileReport&)> afterFile;
+
+    void ruleStarted(const Rule& rule) override { rules << rule.order; }
+    void fileHandled(const FileReport& report) override {
+        static const char* const kStatus[] = {"done", "failed", "planned"};
+        files << QString::fromLatin1(kStatus[static_cast<int>(report.status)]) + u' ' + report.path;
+        if (afterFile) {
+            afterFile(report);
+        }
+    }
+};
