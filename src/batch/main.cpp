@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <exception>
 
 #include "batch/batch_command.h"
 #include "storage/module_values.h"
@@ -25,5 +26,11 @@ int main(int argc, char* argv[]) {
     // Lines to a file or a pipe leave the terminal quiet; a running count shows the run lives.
     const bool progress = isatty(fileno(stderr)) && !isatty(fileno(stdout));
     PosixFileSystem fs;
-    return runBatch(parsed.options, fs, out, err, progress);
+    try {
+        return runBatch(parsed.options, fs, out, err, progress);
+    } catch (const std::exception& error) {  // never end without saying why
+        out.flush();
+        err << QString::fromLocal8Bit(error.what()) << u'\n';
+        return kExitUnusable;
+    }
 }
