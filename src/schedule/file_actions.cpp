@@ -2,27 +2,11 @@
 
 #include <cerrno>
 
-using namespace Qt::StringLiterals;
-
-namespace {
-
-FileResult sameFileFailure() {
-    return {EINVAL, u"コピー先が元のファイルと同じです"_s};
-}
-
-}  // namespace
-
 FileResult copyTo(FileSystem& fs, const QString& source, const QString& target) {
-    if (fs.sameFile(source, target)) {
-        return sameFileFailure();
-    }
     return fs.copyFile(source, target, false);
 }
 
 FileResult moveTo(FileSystem& fs, const QString& source, const QString& target) {
-    if (fs.sameFile(source, target)) {
-        return sameFileFailure();
-    }
     FileResult result = fs.renameFile(source, target);
     if (result.error != EXDEV) {
         return result;

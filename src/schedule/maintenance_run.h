@@ -61,11 +61,9 @@ private:
         QString stamp;
     };
 
-    void applyRule(class Connection& connection, const Rule& rule, const QDateTime& runAt,
+    void applyRule(class LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                    RunOutcome& outcome);
-    void writeRows(Connection& connection, const Rule& rule, const QList<OldFile>& files,
-                   const QString& runText);
-    FileReport handle(const Rule& rule, const OldFile& file);
+    FileReport handle(const Rule& rule, const OldFile& file, bool ontoItself);
 
     ModuleValues m_values;
     FileSystem& m_fs;

@@ -27,7 +27,13 @@ QString deleteLogBefore(const QString& table, const QString& cutoff) {
 }
 
 QString insertValues(const QString& table, const QStringList& values) {
-    QString sql = u"INSERT INTO "_s + table + u" VALUES ( '"_s;
+    qsizetype length = table.size() + 32;
+    for (const QString& value : values) {
+        length += value.size() + 4;
+    }
+    QString sql;
+    sql.reserve(length);
+    sql += u"INSERT INTO "_s + table + u" VALUES ( '"_s;
     for (qsizetype i = 0; i < values.size(); ++i) {
         if (i > 0) {
             sql += u"','"_s;

@@ -52,23 +52,6 @@ TEST(FileActions, CopyReplacesALinkAtTheTargetInsteadOfWritingThroughIt) {
     EXPECT_EQ(TempTree::read(tree.path(u"out/a.txt"_s)), "data");
 }
 
-TEST(FileActions, NothingIsCopiedOrMovedOntoItself) {
-    TempTree tree;
-    const QString source = tree.file(u"in/a.txt"_s, "precious", kOld);
-    ASSERT_TRUE(QFile::link(tree.path(u"in"_s), tree.path(u"alias"_s)));
-    PosixFileSystem fs;
-    const QStringList sameFile = {tree.path(u"in//a.txt"_s), tree.path(u"in/./a.txt"_s),
-                                  tree.path(u"alias/a.txt"_s)};
-    for (const QString& target : sameFile) {
-        const FileResult copied = copyTo(fs, source, target);
-        EXPECT_FALSE(copied.ok()) << target.toStdString();
-        EXPECT_EQ(copied.reason, u"コピー先が元のファイルと同じです"_s);
-        EXPECT_FALSE(moveTo(fs, source, target).ok()) << target.toStdString();
-        EXPECT_EQ(TempTree::read(source), "precious");
-    }
-    EXPECT_EQ(names(tree.path(u"in"_s)), QStringList{u"a.txt"_s});
-}
-
 TEST(FileActions, MoveWithinOneFileSystemRenames) {
     TempTree tree;
     const QString source = tree.file(u"in/a.txt"_s, "data", kOld);

@@ -220,6 +220,25 @@ TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
               (QStringList{u"done "_s + a, u"failed "_s + b, u"done "_s + c, u"failed "_s + d}));
 }
 
+TEST_F(MaintenanceRunTest, NothingIsCopiedOrMovedOntoItself) {
+    const QString in = tree.dir(u"in"_s);
+    const QString a = old(u"in/a.txt"_s, "precious");
+    ASSERT_TRUE(QFile::link(in, tree.path(u"alias"_s)));
+    tree.addRule({u"001"_s, in, in + u"/"_s, u"txt"_s, u"7"_s, kMove});
+    tree.addRule({u"002"_s, in, in + u"/."_s, u"txt"_s, u"7"_s, kCopy});
+    tree.addRule({u"003"_s, in, tree.path(u"alias"_s), u"txt"_s, u"7"_s, kMove});
+
+    const RunOutcome outcome = run();
+
+    ASSERT_EQ(outcome.failures.size(), 3);
+    for (const FileFailure& failure : outcome.failures) {
+        EXPECT_EQ(failure.message(),
+                  a + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+    }
+    EXPECT_EQ(TempTree::read(a), "precious");
+    EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.txt"_s});
+}
+
 TEST_F(MaintenanceRunTest, AStorageFailureEndsTheRunBeforeTheNextFileIsTouched) {
     const QString in = tree.dir(u"in"_s);
     QStringList files;
@@ -227,21 +246,26 @@ TEST_F(MaintenanceRunTest, AStorageFailureEndsTheRunBeforeTheNextFileIsTouched) 
         files << old(u"in/"_s + name);
     }
     tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, kDelete});
-    recorder.afterFile = [this](const FileReport&) {
+    {
+        // The store refuses the row of c.txt, and with it the batch c.txt and d.txt.
         Connection connection(tree.values());
-        connection.Execute(u"DROP TABLE IF EXISTS day_log"_s);
-    };
+        connection.Execute(
+            u"CREATE TRIGGER refuse BEFORE INSERT ON day_log "
+            u"WHEN NEW.対象ファイル LIKE '%c.txt' "
+            u"BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"_s);
+    }
 
     const RunOutcome outcome = run();
 
-    EXPECT_TRUE(outcome.storageError.startsWith(u"データベースの処理に失敗しました（"_s))
+    EXPECT_TRUE(
+        outcome.storageError.startsWith(u"データベースの処理に失敗しました（disk I/O error"_s))
         << outcome.storageError.toStdString();
-    // The first batch of two was logged before the table went; the rest were never touched.
     EXPECT_FALSE(QFile::exists(files[0]));
     EXPECT_FALSE(QFile::exists(files[1]));
     EXPECT_TRUE(QFile::exists(files[2]));
     EXPECT_TRUE(QFile::exists(files[3]));
     EXPECT_TRUE(QFile::exists(files[4]));
+    EXPECT_EQ(tree.logRows().size(), 2);
 }
 
 TEST_F(MaintenanceRunTest, ADryRunChangesNothing) {
