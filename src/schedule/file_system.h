@@ -18,7 +18,8 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    // True when both paths exist and are the same file (same device and inode).
+    // True when both paths exist and name the same file or directory (same device and inode),
+    // however each is reached.
     virtual bool sameFile(const QString& a, const QString& b) = 0;
     // Writes a whole copy under a temporary name beside the target, with the source's
     // modification time and permission bits, then renames it over the target. With durable,

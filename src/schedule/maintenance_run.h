@@ -8,6 +8,8 @@
 #include "schedule/run_outcome.h"
 #include "storage/module_values.h"
 
+class LogWriter;
+
 // One row of the rule table, every field trimmed.
 struct Rule {
     QString order;        // 順序
@@ -61,7 +63,7 @@ private:
         QString stamp;
     };
 
-    void applyRule(class LogWriter* writer, const Rule& rule, const QDateTime& runAt,
+    void applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                    RunOutcome& outcome);
     FileReport handle(const Rule& rule, const OldFile& file, bool ontoItself);
 
