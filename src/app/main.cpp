@@ -1,27 +1,35 @@
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
+#include "schedule/file_system.h"
 #include "storage/module_values.h"
 #include "storage/schema.h"
-#include "storage/shared_func.h"
 #include "storage/storage_error.h"
+#include "ui/form_sweeprun.h"
+#include "ui/prompts.h"
 
-using namespace Qt::StringLiterals;
-
-// Until the window exists, the program prepares its database and says where it is.
+// The start-up procedure: where the database is, then the one window.
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
+    QTranslator translator;  // OK and Cancel as a Japanese user reads them
+    if (translator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&translator);
+    }
     const ModuleValues values = ModuleValues::forDirectory(QCoreApplication::applicationDirPath());
-    QTextStream out(stdout);
+    MessageBoxPrompts prompts;
     try {
         ensureSchema(values);
     } catch (const StorageError& error) {
-        QTextStream(stderr) << error.message() << u'\n';
+        prompts.message(error.message());
         return 1;
     }
-    out << u"Quillon V"_s << QUILLON_VERSION_MAJOR
-        << RightBytes(u"00"_s + QString::number(QUILLON_VERSION_MINOR), 2)
-        << RightBytes(u"00"_s + QString::number(QUILLON_VERSION_PATCH), 2) << u": データベース "_s
-        << values.db_path << u" の準備ができました。ウィンドウは次の版で加わります。\n"_s;
-    return 0;
+    SystemClock clock;
+    PosixFileSystem fs;
+    Form_sweeprun form(values, prompts, clock, fs);
+    prompts.setParent(&form);
+    form.Form_Load();
+    form.show();
+    return QApplication::exec();
 }

@@ -1,9 +1,24 @@
 #include "schedule/run_outcome.h"
 
+#include <QStringList>
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 QString FileFailure::message() const {
     return path + u" の処理に失敗しました（"_s + reason + u"）"_s;
+}
+
+QString failureSummary(const QList<FileFailure>& failures) {
+    constexpr qsizetype kMaxLines = 20;
+    QStringList lines;
+    for (qsizetype i = 0; i < std::min(failures.size(), kMaxLines); ++i) {
+        lines << failures[i].message();
+    }
+    if (failures.size() > kMaxLines) {
+        lines << u"ほか "_s + QString::number(failures.size() - kMaxLines) + u" 件"_s;
+    }
+    return lines.join(u'\n');
 }
 
 QString missingDirectoryText(const QString& order, const QString& directory) {

@@ -22,6 +22,9 @@ struct RunOutcome {
     qsizetype handledFiles = 0;
 };
 
+// One message for all the files a run left alone: a line each, at most 20, then "ほか N 件".
+QString failureSummary(const QList<FileFailure>& failures);
+
 // "順序　<order>　の　<directory>"
 QString missingDirectoryText(const QString& order, const QString& directory);
 

@@ -18,6 +18,10 @@ QString selectLog(const QString& table) {
     return selectAll(table) + u" ORDER BY タイムスタンプ DESC"_s;
 }
 
+QString selectBefore(const QString& table, const QString& order) {
+    return selectAll(table) + u" WHERE 順序 < '"_s + QuoteSql(order) + u"'"_s;
+}
+
 QString deleteAll(const QString& table) {
     return u"DELETE FROM "_s + table;
 }

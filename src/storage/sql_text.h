@@ -13,6 +13,8 @@ QString selectAll(const QString& table);
 QString selectOrdered(const QString& table);
 // "SELECT * FROM <table> ORDER BY タイムスタンプ DESC"
 QString selectLog(const QString& table);
+// "SELECT * FROM <table> WHERE 順序 < '<order>'", the order quoted.
+QString selectBefore(const QString& table, const QString& order);
 // "DELETE FROM <table>"
 QString deleteAll(const QString& table);
 // "DELETE FROM <table> WHERE 処理日時 < '<cutoff>'"; the cutoff holds only digits and

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// "Quillon V" with the major number and the last two digits of minor and revision.
+QString windowCaption(int major, int minor, int revision);
+
+// Where the start-up layout puts the groups, in twips, for a screen of the given height.
+struct WindowLayout {
+    double windowHeight;
+    double logTop;  // Frame10
+    double logHeight;
+    double logGridHeight;  // DataGrid2
+    double scheduleTop;    // Frame4
+    double rulesTop;       // Frame2
+    double rulesHeight;
+    double ruleGridHeight;  // DataGrid1
+};
+WindowLayout startupLayout(double screenHeight);

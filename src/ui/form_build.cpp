@@ -1,0 +1,183 @@
+// The window's controls: names, captions, colours, geometry and focus order.
+#include <QHeaderView>
+#include <QPalette>
+#include <QScreen>
+#include <QSqlDatabase>
+
+#include "settings/schedule_form.h"
+#include "settings/startup.h"
+#include "ui/form_sweeprun.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QGroupBox* group(QWidget* parent, const QString& name, const QString& title) {
+    auto* box = new QGroupBox(title, parent);
+    box->setObjectName(name);
+    return box;
+}
+
+template <typename T>
+T* control(QWidget* parent, const QString& name, T* widget) {
+    widget->setParent(parent);
+    widget->setObjectName(name);
+    return widget;
+}
+
+void setTextColour(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::ButtonText, colour);
+    palette.setColor(QPalette::Text, colour);
+    widget->setPalette(palette);
+}
+
+void setFace(QPushButton* button, const QColor& colour) {
+    button->setStyleSheet(u"background-color: %1;"_s.arg(colour.name()));
+}
+
+QTableView* grid(QWidget* parent, const QString& name) {
+    auto* view = control(parent, name, new QTableView);
+    QFont font(u"Noto Sans CJK JP"_s, 9);
+    view->setFont(font);
+    view->horizontalHeader()->setFont(font);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    view->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    view->horizontalHeader()->setMinimumSectionSize(8);  // the width shares decide, not the style
+    return view;
+}
+
+}  // namespace
+
+int Form_sweeprun::twips(double value) const {
+    return qRound(value * logicalDpiY() / 1440.0);
+}
+
+void Form_sweeprun::buildControls() {
+    const auto place = [this](QWidget* widget, double left, double top, double width,
+                              double height) {
+        widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
+    };
+
+    Frame7 = group(this, u"Frame7"_s, u"オペレーション"_s);
+    place(Frame7, 120, 0, 10455, 735);
+    Command2 = control(Frame7, u"Command2"_s, new QPushButton(u"実行"_s));
+    place(Command2, 2760, 240, 1335, 375);
+    Command7 = control(Frame7, u"Command7"_s, new QPushButton(u"設定"_s));
+    place(Command7, 6240, 240, 1335, 375);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(u"Timer1"_s);
+    Timer1->setTimerType(Qt::PreciseTimer);  // a coarse timer may slip past a whole minute
+    Timer1->setInterval(60000);
+
+    Frame10 = group(this, u"Frame10"_s, u"実行ログ"_s);
+    place(Frame10, 120, 840, 10455, 2775);
+    DataGrid2 = grid(Frame10, u"DataGrid2"_s);
+    place(DataGrid2, 120, 240, 10215, 2415);
+
+    Frame4 = group(this, u"Frame4"_s, u"保守スケジュール設定"_s);
+    place(Frame4, 120, 3720, 10455, 1095);
+    Frame3 = group(Frame4, u"Frame3"_s, u"実行曜日"_s);
+    place(Frame3, 120, 240, 4335, 735);
+    for (int i = 0; i < 7; ++i) {
+        Check1[static_cast<size_t>(i)] =
+            control(Frame3, u"Check1_%1"_s.arg(i), new QCheckBox(weekdayCaptions()[i]));
+        place(Check1[static_cast<size_t>(i)], 120 + 600 * i, 240, 495, 255);
+    }
+    setTextColour(Check1[5], QColor(0, 0, 255));
+    setTextColour(Check1[6], QColor(255, 0, 0));
+    Frame5 = group(Frame4, u"Frame5"_s, u"実行時"_s);
+    place(Frame5, 4560, 240, 1215, 735);
+    Combo1 = control(Frame5, u"Combo1"_s, new QComboBox);
+    Combo1->setEditable(true);
+    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    place(Combo1, 120, 240, 975, 300);
+    Frame6 = group(Frame4, u"Frame6"_s, u"実行分"_s);
+    place(Frame6, 5880, 240, 1215, 735);
+    Combo2 = control(Frame6, u"Combo2"_s, new QComboBox);
+    Combo2->setEditable(true);
+    Combo2->setInsertPolicy(QComboBox::NoInsert);
+    place(Combo2, 120, 240, 975, 300);
+    Frame11 = group(Frame4, u"Frame11"_s, u"ログ残存日数"_s);
+    place(Frame11, 9120, 240, 1215, 735);
+    Text4 = control(Frame11, u"Text4"_s, new QLineEdit);
+    place(Text4, 120, 240, 975, 390);
+
+    Frame2 = group(this, u"Frame2"_s, u"保守データ設定"_s);
+    place(Frame2, 120, 4920, 10455, 4455);
+    Frame14 = group(Frame2, u"Frame14"_s, u"順序"_s);
+    place(Frame14, 120, 240, 1095, 735);
+    Label1 = control(Frame14, u"Label1"_s, new QLabel);
+    place(Label1, 120, 240, 855, 375);
+    Frame13 = group(Frame2, u"Frame13"_s, u"処理"_s);
+    place(Frame13, 1320, 240, 2415, 735);
+    const QStringList processes = {u"複写"_s, u"移動"_s, u"削除"_s};
+    for (int i = 0; i < 3; ++i) {
+        Option1[static_cast<size_t>(i)] =
+            control(Frame13, u"Option1_%1"_s.arg(i), new QRadioButton(processes[i]));
+        place(Option1[static_cast<size_t>(i)], 120 + 720 * i, 300, 800, 255);
+    }
+    Frame8 = group(Frame2, u"Frame8"_s, u"拡張子"_s);
+    place(Frame8, 3840, 240, 1215, 735);
+    Text3 = control(Frame8, u"Text3"_s, new QLineEdit);
+    place(Text3, 120, 240, 975, 375);
+    Frame9 = group(Frame2, u"Frame9"_s, u"残存日数"_s);
+    place(Frame9, 5160, 240, 1215, 735);
+    Text2 = control(Frame9, u"Text2"_s, new QLineEdit);
+    place(Text2, 120, 240, 975, 390);
+    Command3 = control(Frame2, u"Command3"_s, new QPushButton(u"登録"_s));
+    place(Command3, 7320, 360, 1215, 615);
+    setFace(Command3, QColor(192, 255, 192));
+    Command4 = control(Frame2, u"Command4"_s, new QPushButton(u"削除"_s));
+    place(Command4, 9120, 360, 1215, 615);
+    setFace(Command4, QColor(255, 192, 192));
+    Frame1 = group(Frame2, u"Frame1"_s, u"元ディレクトリ"_s);
+    place(Frame1, 120, 1080, 5055, 735);
+    Text1 = control(Frame1, u"Text1"_s, new QLineEdit);
+    place(Text1, 120, 240, 3975, 390);
+    Command1 = control(Frame1, u"Command1"_s, new QPushButton(u"選択"_s));
+    place(Command1, 4080, 240, 855, 375);
+    Frame12 = group(Frame2, u"Frame12"_s, u"先ディレクトリ"_s);
+    place(Frame12, 5280, 1080, 5055, 735);
+    Text5 = control(Frame12, u"Text5"_s, new QLineEdit);
+    place(Text5, 120, 240, 3975, 390);
+    Command5 = control(Frame12, u"Command5"_s, new QPushButton(u"選択"_s));
+    place(Command5, 4080, 240, 855, 375);
+    for (QLineEdit* directory : {Text1, Text5}) {
+        directory->setStyleSheet(u"background-color: #ffffc0;"_s);
+    }
+    DataGrid1 = grid(Frame2, u"DataGrid1"_s);
+    place(DataGrid1, 120, 1920, 10215, 2415);
+
+    const QList<QWidget*> focusOrder = {Command2,  Command7,  DataGrid2,  Check1[0],  Check1[1],
+                                        Check1[2], Check1[3], Check1[4],  Check1[5],  Check1[6],
+                                        Combo1,    Combo2,    Text4,      Text1,      Command1,
+                                        Text3,     Text2,     DataGrid1,  Command3,   Command4,
+                                        Text5,     Command5,  Option1[0], Option1[1], Option1[2]};
+    for (qsizetype i = 1; i < focusOrder.size(); ++i) {
+        setTabOrder(focusOrder[i - 1], focusOrder[i]);
+    }
+    setFixedSize(twips(10740), twips(9480));
+}
+
+void Form_sweeprun::applyStartupLayout() {
+    const QScreen* screen = this->screen();
+    const double screenTwips = screen->geometry().height() * 1440.0 / logicalDpiY();
+    const WindowLayout layout = startupLayout(screenTwips);
+    const auto setHeight = [this](QWidget* widget, double top, double height) {
+        widget->setGeometry(widget->x(), twips(top), widget->width(), twips(height));
+    };
+    move(x(), 0);
+    setFixedSize(width(), twips(layout.windowHeight));
+    setHeight(Frame10, layout.logTop, layout.logHeight);
+    DataGrid2->setGeometry(DataGrid2->x(), DataGrid2->y(), DataGrid2->width(),
+                           twips(layout.logGridHeight));
+    Frame4->move(Frame4->x(), twips(layout.scheduleTop));
+    setHeight(Frame2, layout.rulesTop, layout.rulesHeight);
+    DataGrid1->setGeometry(DataGrid1->x(), DataGrid1->y(), DataGrid1->width(),
+                           twips(layout.ruleGridHeight));
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSqlQueryModel>
+#include <QTableView>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+
+#include "schedule/file_system.h"
+#include "settings/schedule.h"
+#include "storage/module_values.h"
+#include "ui/prompts.h"
+
+// The one window. Its controls keep their numbered names; its handlers stay thin and call the
+// plain classes of the core.
+class Form_sweeprun : public QWidget {
+    Q_OBJECT
+
+public:
+    Form_sweeprun(const ModuleValues& values, Prompts& prompts, const Clock& clock, FileSystem& fs,
+                  QWidget* parent = nullptr);
+    ~Form_sweeprun() override;
+
+    void Form_Load();
+    void fnc_set(const QString& mode);
+    void combo_set();
+    void set_read();
+    int set_write();
+    void ROAD_DSP(const QString& order);
+    void ROAD_DSP_2();
+
+    void Command2_Click();
+    void Command7_Click();
+    void Timer1_Timer();
+
+    const Schedule& schedule() const { return m_schedule; }
+    bool running() const { return m_running; }
+
+    // Groups.
+    QGroupBox* Frame1;   // 元ディレクトリ
+    QGroupBox* Frame2;   // 保守データ設定
+    QGroupBox* Frame3;   // 実行曜日
+    QGroupBox* Frame4;   // 保守スケジュール設定
+    QGroupBox* Frame5;   // 実行時
+    QGroupBox* Frame6;   // 実行分
+    QGroupBox* Frame7;   // オペレーション
+    QGroupBox* Frame8;   // 拡張子
+    QGroupBox* Frame9;   // 残存日数
+    QGroupBox* Frame10;  // 実行ログ
+    QGroupBox* Frame11;  // ログ残存日数
+    QGroupBox* Frame12;  // 先ディレクトリ
+    QGroupBox* Frame13;  // 処理
+    QGroupBox* Frame14;  // 順序
+    // Controls.
+    QPushButton* Command1;                 // 選択 (source)
+    QPushButton* Command2;                 // 実行
+    QPushButton* Command3;                 // 登録
+    QPushButton* Command4;                 // 削除
+    QPushButton* Command5;                 // 選択 (destination)
+    QPushButton* Command7;                 // 設定
+    QLineEdit* Text1;                      // source directory
+    QLineEdit* Text2;                      // retention days
+    QLineEdit* Text3;                      // extension
+    QLineEdit* Text4;                      // log retention days
+    QLineEdit* Text5;                      // destination directory
+    std::array<QCheckBox*, 7> Check1;      // 月 … 日
+    std::array<QRadioButton*, 3> Option1;  // 複写 移動 削除
+    QComboBox* Combo1;                     // hour
+    QComboBox* Combo2;                     // minute
+    QLabel* Label1;                        // order of the rule in the editor
+    QTableView* DataGrid1;                 // rules
+    QTableView* DataGrid2;                 // run log
+    QTimer* Timer1;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void wireHandlers();
+    void applyStartupLayout();
+    int twips(double value) const;
+    double formInnerWidthTwips() const;
+    void setColumnWidths(QTableView* grid, const std::initializer_list<int>& shares);
+    QSqlDatabase gridDatabase(const QString& name);
+    void reportStorage(const class StorageError& error);
+
+    ModuleValues m_values;
+    Prompts& m_prompts;
+    const Clock& m_clock;
+    FileSystem& m_fs;
+    Schedule m_schedule;
+    QSqlQueryModel m_ruleModel;
+    QSqlQueryModel m_logModel;
+    QStringList m_gridConnections;
+    bool m_running = false;
+    bool m_closeRequested = false;
+};

@@ -1,0 +1,22 @@
+#include "ui/prompts.h"
+
+#include <QMessageBox>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int ask(QWidget* parent, const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(QMessageBox::NoIcon, u"Quillon"_s, text, buttons, parent);
+    return box.exec();
+}
+
+}  // namespace
+
+void MessageBoxPrompts::message(const QString& text) {
+    ask(m_parent, text, QMessageBox::Ok);
+}
+
+bool MessageBoxPrompts::confirm(const QString& text) {
+    return ask(m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class QWidget;
+
+// What the window asks of the user, behind an interface so tests can answer.
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A message with an OK button.
+    virtual void message(const QString& text) = 0;
+    // OK and Cancel; true only for OK.
+    virtual bool confirm(const QString& text) = 0;
+};
+
+// The clock the schedule check reads, so tests can set the time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual QDateTime now() const = 0;
+};
+
+// Modal message boxes titled "Quillon", without an icon.
+class MessageBoxPrompts : public Prompts {
+public:
+    explicit MessageBoxPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void message(const QString& text) override;
+    bool confirm(const QString& text) override;
+
+private:
+    QWidget* m_parent;
+};
+
+class SystemClock : public Clock {
+public:
+    QDateTime now() const override { return QDateTime::currentDateTime(); }
+};

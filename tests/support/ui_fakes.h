@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QStringList>
+#include <functional>
+
+#include "ui/prompts.h"
+
+// Records every message and answers confirmations as told.
+class ScriptedPrompts : public Prompts {
+public:
+    QStringList messages;
+    bool answer = true;
+    std::function<void()> onMessage;
+
+    void message(const QString& text) override {
+        messages << text;
+        if (onMessage) {
+            onMessage();
+        }
+    }
+    bool confirm(const QString& text) override {
+        messages << text;
+        return answer;
+    }
+};
+
+class FixedClock : public Clock {
+public:
+    QDateTime time;
+    QDateTime now() const override { return time; }
+};

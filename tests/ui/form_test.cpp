@@ -1,0 +1,255 @@
+#include "ui/form_sweeprun.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTimer>
+
+#include "settings/schedule_store.h"
+#include "storage/connection.h"
+#include "support/temp_tree.h"
+#include "support/ui_fakes.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FormTest : public testing::Test {
+protected:
+    // A window as the start-up procedure leaves it.
+    Form_sweeprun& start() {
+        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
+        form->Form_Load();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        return *form;
+    }
+
+    QList<QWidget*> switched() {
+        Form_sweeprun& f = *form;
+        QList<QWidget*> widgets = {f.Frame1,   f.Frame2,   f.Frame3,   f.Frame4,   f.Frame5,
+                                   f.Frame6,   f.Frame8,   f.Frame9,   f.Frame11,  f.Frame12,
+                                   f.Frame13,  f.Frame14,  f.Combo1,   f.Combo2,   f.Text2,
+                                   f.Text3,    f.Text4,    f.Command1, f.Command2, f.Command3,
+                                   f.Command4, f.Command5, f.DataGrid1};
+        widgets << QList<QWidget*>(f.Check1.begin(), f.Check1.end())
+                << QList<QWidget*>(f.Option1.begin(), f.Option1.end());
+        return widgets;
+    }
+
+    void expectRunMode(bool run) {
+        EXPECT_EQ(form->Timer1->isActive(), run);
+        EXPECT_EQ(form->Command7->isEnabled(), run);
+        for (QWidget* widget : switched()) {
+            EXPECT_EQ(widget->isEnabled(), !run) << widget->objectName().toStdString();
+        }
+        // Never switched: the log stays scrollable in both modes.
+        EXPECT_TRUE(form->Frame7->isEnabled());
+        EXPECT_TRUE(form->Frame10->isEnabled());
+        EXPECT_TRUE(form->DataGrid2->isEnabled());
+    }
+
+    TempTree tree;
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    PosixFileSystem fs;
+    std::unique_ptr<Form_sweeprun> form;
+};
+
+const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};
+
+}  // namespace
+
+TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
+    Form_sweeprun& f = start();
+    EXPECT_EQ(f.windowTitle(), u"Quillon V20030329"_s);
+    const QList<std::pair<QGroupBox*, QString>> groups = {
+        {f.Frame1, u"元ディレクトリ"_s}, {f.Frame2, u"保守データ設定"_s},
+        {f.Frame3, u"実行曜日"_s},       {f.Frame4, u"保守スケジュール設定"_s},
+        {f.Frame5, u"実行時"_s},         {f.Frame6, u"実行分"_s},
+        {f.Frame7, u"オペレーション"_s}, {f.Frame8, u"拡張子"_s},
+        {f.Frame9, u"残存日数"_s},       {f.Frame10, u"実行ログ"_s},
+        {f.Frame11, u"ログ残存日数"_s},  {f.Frame12, u"先ディレクトリ"_s},
+        {f.Frame13, u"処理"_s},          {f.Frame14, u"順序"_s}};
+    for (const auto& [group, title] : groups) {
+        EXPECT_EQ(group->title(), title);
+    }
+    const QList<std::pair<QAbstractButton*, QString>> buttons = {
+        {f.Command1, u"選択"_s},   {f.Command2, u"実行"_s},   {f.Command3, u"登録"_s},
+        {f.Command4, u"削除"_s},   {f.Command5, u"選択"_s},   {f.Command7, u"設定"_s},
+        {f.Option1[0], u"複写"_s}, {f.Option1[1], u"移動"_s}, {f.Option1[2], u"削除"_s},
+        {f.Check1[0], u"月"_s},    {f.Check1[1], u"火"_s},    {f.Check1[2], u"水"_s},
+        {f.Check1[3], u"木"_s},    {f.Check1[4], u"金"_s},    {f.Check1[5], u"土"_s},
+        {f.Check1[6], u"日"_s}};
+    for (const auto& [button, caption] : buttons) {
+        EXPECT_EQ(button->text(), caption);
+    }
+    EXPECT_EQ(f.Check1[5]->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(f.Check1[6]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(f.Check1[4]->palette().color(QPalette::WindowText),
+              f.palette().color(QPalette::WindowText));
+    EXPECT_TRUE(f.Command3->styleSheet().contains(u"#c0ffc0"_s));
+    EXPECT_TRUE(f.Command4->styleSheet().contains(u"#ffc0c0"_s));
+    EXPECT_TRUE(f.Text1->styleSheet().contains(u"#ffffc0"_s));
+    EXPECT_EQ(f.Combo1->count(), 24);
+    EXPECT_EQ(f.Combo1->itemText(7), u"07"_s);
+    EXPECT_EQ(f.Combo2->count(), 60);
+    EXPECT_EQ(f.Combo2->itemText(59), u"59"_s);
+    EXPECT_EQ(f.Timer1->interval(), 60000);
+    EXPECT_EQ(f.Timer1->timerType(), Qt::PreciseTimer);
+    // The log group takes a third of the screen.
+    const double screenTwips = f.screen()->geometry().height() * 1440.0 / f.logicalDpiY();
+    EXPECT_NEAR(f.Frame10->height(), screenTwips / 3 * f.logicalDpiY() / 1440.0, 1);
+}
+
+TEST_F(FormTest, StartingWithoutAScheduleShowsOneMessageAndStaysInSettings) {
+    Form_sweeprun& f = start();
+    EXPECT_EQ(prompts.messages, QStringList{u"実行時は数値で入力してください"_s});
+    EXPECT_FALSE(f.Timer1->isActive());
+    for (QWidget* widget : switched()) {
+        EXPECT_TRUE(widget->isEnabled()) << widget->objectName().toStdString();
+    }
+    EXPECT_TRUE(f.Command7->isEnabled());  // the window as created
+}
+
+TEST_F(FormTest, StartingWithAStoredScheduleEntersRunModeAndKeepsIt) {
+    tree.setSchedule({u"月水金"_s, u"7"_s, u"30"_s, u"10"_s});
+    start();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    expectRunMode(true);
+    EXPECT_EQ(form->Combo1->currentText(), u"07"_s);
+    const Schedule stored = *readStoredSchedule(tree.values());
+    EXPECT_EQ(stored.weekdays, u"月水金"_s);
+    EXPECT_EQ(stored.hour, u"07"_s);
+
+    form->Command7_Click();
+    expectRunMode(false);
+    form->fnc_set(u"Off"_s);
+    expectRunMode(true);
+    form->fnc_set(u"ON"_s);
+    expectRunMode(false);
+    form->fnc_set(u"off"_s);
+    expectRunMode(true);
+    form->fnc_set(u"anything"_s);
+    expectRunMode(false);
+}
+
+TEST_F(FormTest, ScheduleChecksReportTheFirstFailureAndFocusItsField) {
+    tree.setSchedule(kMonday9h05);
+    Form_sweeprun& f = start();
+    f.Command7_Click();
+    struct Case {
+        QString hour, minute, logDays, message;
+        QWidget* focus;
+    };
+    const Case cases[] = {
+        {u""_s, u"75"_s, u"-1"_s, u"実行時は数値で入力してください"_s, f.Combo1},
+        {u"24"_s, u"00"_s, u"0"_s, u"実行時は０～２３の数値で入力してください"_s, f.Combo1},
+        {u"09"_s, u"x"_s, u"0"_s, u"実行分時は数値で入力してください"_s, f.Combo2},
+        {u"09"_s, u"75"_s, u"0"_s, u"実行分は０～５９の数値で入力してください"_s, f.Combo2},
+        {u"09"_s, u"05"_s, u"abc"_s, u"ログ残存日数は数値で入力してください"_s, f.Text4},
+        {u"09"_s, u"05"_s, u"-1"_s, u"ログ残存日数は０以上の数値で入力してください"_s, f.Text4},
+    };
+    for (const Case& c : cases) {
+        prompts.messages.clear();
+        f.Combo1->setEditText(c.hour);
+        f.Combo2->setEditText(c.minute);
+        f.Text4->setText(c.logDays);
+        f.Command2_Click();
+        EXPECT_EQ(prompts.messages, QStringList{c.message});
+        EXPECT_TRUE(c.focus->hasFocus()) << c.message.toStdString();
+        EXPECT_FALSE(f.Timer1->isActive());
+        EXPECT_TRUE(f.Command2->isEnabled());
+    }
+    EXPECT_EQ(readStoredSchedule(tree.values())->hour, u"09"_s);  // nothing stored
+
+    // No weekday: stored as one space, read back as none.
+    for (QCheckBox* box : f.Check1) {
+        box->setChecked(false);
+    }
+    f.Combo1->setEditText(u"7"_s);
+    f.Combo2->setEditText(u"59"_s);
+    f.Text4->setText(u"0"_s);
+    f.Command2_Click();
+    expectRunMode(true);
+    EXPECT_EQ(readStoredSchedule(tree.values())->weekdays, u""_s);  // " " trimmed on reading
+    EXPECT_EQ(f.schedule().weekdays, u""_s);
+    EXPECT_EQ(f.Combo1->currentText(), u"07"_s);
+}
+
+TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
+    tree.setSchedule(kMonday9h05);
+    const QString in = tree.dir(u"in"_s);
+    const QString file = tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    Form_sweeprun& f = start();
+
+    for (const QString& time : {u"2003/03/24 09:06:00"_s, u"2003/03/25 09:05:30"_s}) {
+        clock.time = at(time);
+        f.Timer1_Timer();
+        EXPECT_TRUE(QFile::exists(file)) << time.toStdString();
+    }
+    EXPECT_EQ(f.DataGrid2->model()->rowCount(), 0);
+
+    clock.time = at(u"2003/03/24 09:05:30"_s);  // a Monday
+    bool sawRunning = false;
+    prompts.onMessage = nullptr;
+    QTimer::singleShot(0, &f, [&] { sawRunning = f.Command7->text() == u"実行中"_s; });
+    f.Timer1_Timer();
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Command7->text(), u"設定"_s);
+    EXPECT_TRUE(f.Command7->isEnabled());
+    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 1);
+    EXPECT_EQ(f.DataGrid2->model()->index(0, 0).data().toString(), in + u"/a.log"_s);
+    EXPECT_TRUE(sawRunning);
+}
+
+TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAndLeavesTheLogListAsItWas) {
+    tree.setSchedule(kMonday9h05);
+    tree.addRule({u"001"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    tree.addLogRow({u"/old"_s, u"2003/03/20 00:00:00"_s, u"削除"_s, u"2003/03/23 09:05:00"_s});
+    Form_sweeprun& f = start();
+    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 1);
+    {
+        Connection connection(tree.values());
+        connection.Execute(u"DELETE FROM day_log"_s);  // only a refresh would show this
+    }
+    clock.time = at(u"2003/03/24 09:05:30"_s);
+    f.Timer1_Timer();
+    EXPECT_EQ(prompts.messages, QStringList{u"順序　001　の　"_s + tree.path(u"gone"_s) +
+                                            u" が存在しません。正しく設定を行なってください"_s});
+    expectRunMode(false);
+    EXPECT_EQ(f.DataGrid2->model()->rowCount(), 1);
+}
+
+TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
+    tree.setSchedule(kMonday9h05);
+    const QString in = tree.dir(u"in"_s);
+    QStringList files;
+    for (int i = 0; i < 3; ++i) {
+        files << tree.file(u"in/f%1.log"_s.arg(i), "x", at(u"2003/03/01 10:00:00"_s));
+    }
+    tree.addRule({u"001"_s, in, in + u"/"_s, u"log"_s, u"7"_s, u"移動"_s});  // onto itself
+    Form_sweeprun& f = start();
+    clock.time = at(u"2003/03/24 09:05:30"_s);
+    bool closedDuringRun = false;
+    QTimer::singleShot(0, &f, [&] {
+        f.close();
+        closedDuringRun = f.isVisible() && f.running();
+    });
+    f.Timer1_Timer();
+    EXPECT_TRUE(closedDuringRun);
+    EXPECT_FALSE(f.isVisible());
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_EQ(prompts.messages[0].split(u'\n').size(), 3);
+    EXPECT_TRUE(prompts.messages[0].startsWith(files[0] + u" の処理に失敗しました（"_s));
+    for (const QString& file : files) {
+        EXPECT_TRUE(QFile::exists(file));
+    }
+}
