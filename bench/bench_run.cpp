@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "rules/rule_table.h"
 #include "storage/connection.h"
 #include "storage/module_values.h"
 #include "storage/schema.h"
@@ -113,6 +114,35 @@ Timing timeBatch(const Operation& op, const QString& root) {
     return timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, values.db_path});
 }
 
+// Registering a rule at the top of a full table of 999 rules, and deleting it again: each
+// renumbers every rule.
+void timeRenumbering(const QString& where) {
+    QTemporaryDir root(where + u"/quillon-bench-XXXXXX"_s);
+    const ModuleValues values = ModuleValues::forDirectory(root.path());
+    ensureSchema(values);
+    {
+        Connection connection(values);
+        Transaction transaction(connection);
+        for (int i = 2; i <= 999; ++i) {
+            connection.Execute(SqlText::insertValues(
+                values.tbl_rule, {orderNumber(i), root.path(), root.path() + u"/out"_s,
+                                  u"e%1"_s.arg(i), u"7"_s, u"複写"_s}));
+        }
+        transaction.commit();
+    }
+    RuleTable table(values, [] {});
+    QElapsedTimer timer;
+    timer.start();
+    table.registerRule({root.path(), root.path() + u"/out"_s, u"first"_s, u"7"_s, u"複写"_s},
+                       QString(), false);
+    const double registration = timer.nsecsElapsed() / 1e9;
+    timer.restart();
+    table.deleteRule(u"999"_s);
+    const double deletion = timer.nsecsElapsed() / 1e9;
+    std::printf("renumbering 999 rules: registration %.3f s, deletion %.3f s (target < 1 s) %s\n",
+                registration, deletion, registration < 1 && deletion < 1 ? "ok" : "MISSED");
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -147,6 +177,7 @@ int main(int argc, char* argv[]) {
         {"move", "移動", "log", false, 1.5},
         {"copy", "複写", "dat", true, 1.2},
     };
+    timeRenumbering(where);
     long peakKiB = 0;
     for (const Operation& op : operations) {
         std::vector<double> ours;

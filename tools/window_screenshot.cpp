@@ -19,6 +19,7 @@ class SilentPrompts : public Prompts {
 public:
     void message(const QString&) override {}
     bool confirm(const QString&) override { return false; }
+    QString chooseFile() override { return {}; }
 };
 
 void fill(const ModuleValues& values) {

@@ -22,6 +22,32 @@ QString selectBefore(const QString& table, const QString& order) {
     return selectAll(table) + u" WHERE 順序 < '"_s + QuoteSql(order) + u"'"_s;
 }
 
+QString selectOrders(const QString& table, bool descending) {
+    return u"SELECT 順序 FROM "_s + table +
+           (descending ? u" ORDER BY 順序 DESC"_s : u" ORDER BY 順序"_s);
+}
+
+QString ruleMatch(const QString& source, const QString& destination, const QString& extension,
+                  const QString& retention, const QString& process) {
+    return u" WHERE 元ディレクトリ = '"_s + QuoteSql(source) + u"' AND 先ディレクトリ = '"_s +
+           QuoteSql(destination) + u"' AND 拡張子 = '"_s + QuoteSql(extension) +
+           u"' AND 残存日数 = '"_s + QuoteSql(retention) + u"' AND 処理 = '"_s + QuoteSql(process) +
+           u"'"_s;
+}
+
+QString deleteOrder(const QString& table, const QString& order) {
+    return deleteAll(table) + u" WHERE 順序 = '"_s + QuoteSql(order) + u"'"_s;
+}
+
+QString renumberOrder(const QString& table, const QString& newOrder, const QString& oldOrder) {
+    return u"UPDATE "_s + table + u" SET 順序 = '"_s + newOrder + u"' WHERE 順序 = '"_s +
+           QuoteSql(oldOrder) + u"'"_s;
+}
+
+QString renumberMatch(const QString& table, const QString& newOrder, const QString& match) {
+    return u"UPDATE "_s + table + u" SET 順序 = '"_s + newOrder + u"'"_s + match;
+}
+
 QString deleteAll(const QString& table) {
     return u"DELETE FROM "_s + table;
 }

@@ -15,12 +15,25 @@ QString selectOrdered(const QString& table);
 QString selectLog(const QString& table);
 // "SELECT * FROM <table> WHERE 順序 < '<order>'", the order quoted.
 QString selectBefore(const QString& table, const QString& order);
+// "SELECT 順序 FROM <table> ORDER BY 順序 DESC" or "… ORDER BY 順序".
+QString selectOrders(const QString& table, bool descending);
+// " WHERE 元ディレクトリ = '<s>' AND 先ディレクトリ = '<d>' AND 拡張子 = '<e>' AND 残存日数 = '<r>'
+// AND 処理 = '<p>'", every value quoted: a rule found by its content.
+QString ruleMatch(const QString& source, const QString& destination, const QString& extension,
+                  const QString& retention, const QString& process);
 // "DELETE FROM <table>"
 QString deleteAll(const QString& table);
 // "DELETE FROM <table> WHERE 処理日時 < '<cutoff>'"; the cutoff holds only digits and
 // separators and is placed unchanged.
 QString deleteLogBefore(const QString& table, const QString& cutoff);
-// "INSERT INTO <table> VALUES ( '<v1>','<v2>',…,'<vN>' );", every value quoted.
+// "DELETE FROM <table> WHERE 順序 = '<order>'", the order quoted.
+QString deleteOrder(const QString& table, const QString& order);
+// "UPDATE <table> SET 順序 = '<new>' WHERE 順序 = '<old>'". The stored old number is quoted
+// too: it holds only digits unless someone edited the table by hand.
+QString renumberOrder(const QString& table, const QString& newOrder, const QString& oldOrder);
+// "UPDATE <table> SET 順序 = '<new>'" followed by a rule match.
+QString renumberMatch(const QString& table, const QString& newOrder, const QString& match);
+// "INSERT <table> VALUES ( '<v1>','<v2>',…,'<vN>' );", every value quoted.
 QString insertValues(const QString& table, const QStringList& values);
 
 }  // namespace SqlText

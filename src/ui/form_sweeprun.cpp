@@ -2,9 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QSqlError>
 
+#include "rules/rule_table.h"
 #include "schedule/maintenance_run.h"
 #include "schedule/schedule_check.h"
 #include "settings/schedule_checks.h"
@@ -58,6 +61,15 @@ void Form_sweeprun::wireHandlers() {
     connect(Command2, &QPushButton::clicked, this, &Form_sweeprun::Command2_Click);
     connect(Command7, &QPushButton::clicked, this, &Form_sweeprun::Command7_Click);
     connect(Timer1, &QTimer::timeout, this, &Form_sweeprun::Timer1_Timer);
+    // The rule editor's buttons.
+    connect(Command1, &QPushButton::clicked, this, &Form_sweeprun::Command1_Click);
+    connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &Form_sweeprun::Command4_Click);
+    connect(Command5, &QPushButton::clicked, this, &Form_sweeprun::Command5_Click);
+    // A rule picked in the list by the user; the list's own positioning fills nothing.
+    connect(DataGrid1, &QTableView::clicked, this, &Form_sweeprun::DataGrid1_SelChange);
+    connect(DataGrid1->verticalHeader(), &QHeaderView::sectionClicked, this,
+            &Form_sweeprun::DataGrid1_SelChange);
 }
 
 void Form_sweeprun::reportStorage(const StorageError& error) {
@@ -280,4 +292,94 @@ void Form_sweeprun::ROAD_DSP_2() {
     }
     DataGrid2->setModel(&m_logModel);
     setColumnWidths(DataGrid2, {4000, 1500, 1000, 1500});
+}
+
+RuleEntry Form_sweeprun::ruleEntry() const {
+    QString process;
+    for (const QRadioButton* option : Option1) {
+        if (option->isChecked()) {
+            process = option->text();
+        }
+    }
+    return {Text1->text().trimmed(), Text5->text().trimmed(), Text3->text().trimmed(),
+            Text2->text().trimmed(), process};
+}
+
+void Form_sweeprun::Command3_Click() {
+    const RuleEntry entry = ruleEntry();
+    if (const auto failure = checkRule(entry, m_fs)) {
+        m_prompts.message(failure->message);
+        QWidget* const fields[] = {Text2, Text3, Option1[0], nullptr};  // in RuleField's order
+        if (QWidget* field = fields[static_cast<int>(failure->field)]) {
+            field->setFocus();
+        }
+        return;
+    }
+    try {
+        // Repaints go on while the table is renumbered, but no second action can start.
+        RuleTable table(
+            m_values, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        const QString identical = table.findIdentical(entry);
+        if (!identical.isEmpty()) {
+            Label1->setText(identical);
+            if (!m_prompts.confirm(u"上書きしますか?"_s)) {
+                ROAD_DSP(Label1->text());
+                return;
+            }
+        }
+        Label1->setText(table.registerRule(entry, Label1->text(), !identical.isEmpty()));
+        ROAD_DSP(Label1->text());
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
+}
+
+void Form_sweeprun::Command4_Click() {
+    if (!m_prompts.confirm(u"削除しますか?"_s)) {
+        return;
+    }
+    try {
+        RuleTable table(
+            m_values, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        table.deleteRule(Label1->text());
+        ROAD_DSP(Label1->text());
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
+}
+
+void Form_sweeprun::chooseDirectory(QLineEdit* box) {
+    const QString file = m_prompts.chooseFile();
+    if (!file.isEmpty()) {
+        QDir::setCurrent(QFileInfo(file).absolutePath());
+    }
+    box->setText(QDir::toNativeSeparators(QDir::currentPath()));
+}
+
+void Form_sweeprun::Command1_Click() {
+    chooseDirectory(Text1);
+}
+
+void Form_sweeprun::Command5_Click() {
+    chooseDirectory(Text5);
+}
+
+void Form_sweeprun::DataGrid1_SelChange() {
+    const int row = DataGrid1->currentIndex().row();
+    if (row < 0) {
+        return;
+    }
+    const auto cell = [this, row](int column) {
+        return DataGrid1->model()->index(row, column).data().toString().trimmed();
+    };
+    Label1->setText(cell(0));
+    Text1->setText(cell(1));
+    Text5->setText(cell(2));
+    Text3->setText(cell(3));
+    Text2->setText(cell(4));
+    for (QRadioButton* option : Option1) {
+        if (cell(5) == option->text()) {
+            option->setChecked(true);
+        }
+    }
 }

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <array>
 
+#include "rules/rule_checks.h"
 #include "schedule/file_system.h"
 #include "settings/schedule.h"
 #include "storage/module_values.h"
@@ -36,8 +37,13 @@ public:
     void ROAD_DSP(const QString& order);
     void ROAD_DSP_2();
 
+    void Command1_Click();
     void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
     void Command7_Click();
+    void DataGrid1_SelChange();
     void Timer1_Timer();
 
     const Schedule& schedule() const { return m_schedule; }
@@ -91,6 +97,8 @@ private:
     void setColumnWidths(QTableView* grid, const std::initializer_list<int>& shares);
     QSqlDatabase gridDatabase(const QString& name);
     void reportStorage(const class StorageError& error);
+    void chooseDirectory(QLineEdit* box);
+    RuleEntry ruleEntry() const;
 
     ModuleValues m_values;
     Prompts& m_prompts;

@@ -1,5 +1,6 @@
 #include "ui/prompts.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 
 using namespace Qt::StringLiterals;
@@ -19,4 +20,8 @@ void MessageBoxPrompts::message(const QString& text) {
 
 bool MessageBoxPrompts::confirm(const QString& text) {
     return ask(m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+QString MessageBoxPrompts::chooseFile() {
+    return QFileDialog::getOpenFileName(m_parent);
 }

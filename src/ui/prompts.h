@@ -13,6 +13,8 @@ public:
     virtual void message(const QString& text) = 0;
     // OK and Cancel; true only for OK.
     virtual bool confirm(const QString& text) = 0;
+    // The file-open dialog: the picked file, or empty when it was cancelled.
+    virtual QString chooseFile() = 0;
 };
 
 // The clock the schedule check reads, so tests can set the time.
@@ -29,6 +31,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text) override;
     bool confirm(const QString& text) override;
+    QString chooseFile() override;
 
 private:
     QWidget* m_parent;

@@ -22,6 +22,8 @@ public:
         messages << text;
         return answer;
     }
+    QString chosenFile;  // empty: the dialog is cancelled
+    QString chooseFile() override { return chosenFile; }
 };
 
 class FixedClock : public Clock {

@@ -1,0 +1,82 @@
+#include "rules/rule_table.h"
+
+#include <QList>
+
+#include "storage/connection.h"
+#include "storage/sql_text.h"
+
+using namespace Qt::StringLiterals;
+
+QString orderNumber(int position) {
+    return (u"000"_s + QString::number(position)).right(3);
+}
+
+RuleTable::RuleTable(const ModuleValues& values, std::function<void()> yield)
+    : m_values(values), m_yield(std::move(yield)) {}
+
+QString RuleTable::match(const RuleEntry& entry) const {
+    return SqlText::ruleMatch(entry.source, entry.destination, entry.extension, entry.retention,
+                              entry.process);
+}
+
+QString RuleTable::findIdentical(const RuleEntry& entry) {
+    Connection connection(m_values);
+    Recordset rows(connection, SqlText::selectAll(m_values.tbl_rule) + match(entry));
+    return rows.eof() ? QString() : rows.field(u"順序"_s);
+}
+
+QString RuleTable::registerRule(const RuleEntry& entry, const QString& order, bool overwrite) {
+    Connection connection(m_values);
+    Transaction transaction(connection);
+    if (overwrite) {
+        connection.Execute(SqlText::deleteAll(m_values.tbl_rule) + match(entry));
+    }
+    // "_0" sorts right after its anchor, so the renumbering puts the entry in its place.
+    QString label = order.trimmed();
+    if (label.isEmpty()) {
+        Recordset highest(connection, SqlText::selectOrders(m_values.tbl_rule, true));
+        label = highest.eof() ? u"001"_s : (u"000"_s + highest.field(u"順序"_s)).right(3) + u"_0"_s;
+    } else {
+        label += u"_0"_s;
+    }
+    connection.Execute(SqlText::insertValues(
+        m_values.tbl_rule,
+        {label, entry.source, entry.destination, entry.extension, entry.retention, entry.process}));
+
+    QList<RuleEntry> rows;
+    for (Recordset all(connection, SqlText::selectOrdered(m_values.tbl_rule)); !all.eof();
+         all.moveNext()) {
+        rows.append({all.field(u"元ディレクトリ"_s), all.field(u"先ディレクトリ"_s),
+                     all.field(u"拡張子"_s), all.field(u"残存日数"_s), all.field(u"処理"_s)});
+    }
+    for (int n = 1; n <= rows.size(); ++n) {
+        const RuleEntry& row = rows[n - 1];
+        const QString number = orderNumber(n);
+        if (row.source == entry.source && row.destination == entry.destination &&
+            row.extension == entry.extension && row.retention == entry.retention &&
+            row.process == entry.process) {
+            label = number;
+        }
+        connection.Execute(SqlText::renumberMatch(m_values.tbl_rule, number, match(row)));
+        m_yield();
+    }
+    transaction.commit();
+    return label;
+}
+
+void RuleTable::deleteRule(const QString& order) {
+    Connection connection(m_values);
+    Transaction transaction(connection);
+    connection.Execute(SqlText::deleteOrder(m_values.tbl_rule, order.trimmed()));
+    QStringList orders;
+    for (Recordset all(connection, SqlText::selectOrders(m_values.tbl_rule, false)); !all.eof();
+         all.moveNext()) {
+        orders << all.field(u"順序"_s);
+    }
+    for (int n = 1; n <= orders.size(); ++n) {
+        connection.Execute(
+            SqlText::renumberOrder(m_values.tbl_rule, orderNumber(n), orders[n - 1]));
+        m_yield();
+    }
+    transaction.commit();
+}

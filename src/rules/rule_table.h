@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+#include "rules/rule_checks.h"
+#include "storage/module_values.h"
+
+// Registration and deletion in the rule table. Each runs in one transaction: a failure part-way
+// leaves the table exactly as it was, so no "_0" number is ever left behind. Throws StorageError.
+class RuleTable {
+public:
+    // yield is called after each renumbered row, so the window can repaint.
+    RuleTable(const ModuleValues& values, std::function<void()> yield);
+
+    // The order of a stored rule with the same content (compared as the store compares, letter
+    // case aside); empty when there is none.
+    QString findIdentical(const RuleEntry& entry);
+    // Puts the entry directly after the rule numbered `order` (at the end when it is empty),
+    // first deleting the identical rules when `overwrite`, renumbers every rule 001… and
+    // returns the number the entry received.
+    QString registerRule(const RuleEntry& entry, const QString& order, bool overwrite);
+    // Deletes the rule numbered `order` and closes the gap.
+    void deleteRule(const QString& order);
+
+private:
+    QString match(const RuleEntry& entry) const;
+
+    ModuleValues m_values;
+    std::function<void()> m_yield;
+};
+
+// "001" for 1: the last three characters of "000" followed by the number.
+QString orderNumber(int position);

@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+
+#include "storage/connection.h"
+#include "storage/sql_text.h"
+#include "support/temp_tree.h"
+#include "support/ui_fakes.h"
+#include "ui/form_sweeprun.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kCopy = u"複写"_s;
+const QString kDelete = u"削除"_s;
+
+class RuleEditorTest : public testing::Test {
+protected:
+    RuleEditorTest() {
+        in = tree.dir(u"in"_s);
+        out = tree.dir(u"out"_s);
+    }
+
+    Form_sweeprun& start() {
+        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
+        form->Form_Load();  // no schedule: the window stays in settings mode
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        prompts.messages.clear();
+        return *form;
+    }
+
+    // Fills the editor; process is an index of Option1, or -1 for none.
+    void edit(const QString& source, const QString& destination, const QString& extension,
+              const QString& retention, int process) {
+        form->Text1->setText(source);
+        form->Text5->setText(destination);
+        form->Text3->setText(extension);
+        form->Text2->setText(retention);
+        if (process >= 0) {
+            form->Option1[static_cast<size_t>(process)]->setChecked(true);
+        }
+    }
+
+    QList<QStringList> rules() {
+        Connection connection(tree.values());
+        QList<QStringList> rows;
+        for (Recordset all(connection, SqlText::selectOrdered(u"sweeprun"_s)); !all.eof();
+             all.moveNext()) {
+            rows.append({all.field(u"順序"_s), all.field(u"元ディレクトリ"_s),
+                         all.field(u"先ディレクトリ"_s), all.field(u"拡張子"_s),
+                         all.field(u"残存日数"_s), all.field(u"処理"_s)});
+        }
+        return rows;
+    }
+
+    void addRules(int count) {
+        for (int i = 1; i <= count; ++i) {
+            tree.addRule({u"00%1"_s.arg(i), in, out, u"r%1"_s.arg(i), u"7"_s, kCopy});
+        }
+    }
+
+    QStringList orderAndExtension() {
+        QStringList rows;
+        for (const QStringList& rule : rules()) {
+            rows << rule[0] + u' ' + rule[3];
+        }
+        return rows;
+    }
+
+    TempTree tree;
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    PosixFileSystem fs;
+    std::unique_ptr<Form_sweeprun> form;
+    QString in;
+    QString out;
+};
+
+}  // namespace
+
+TEST_F(RuleEditorTest, RegistrationAppendsOrInsertsAfterTheShownRule) {
+    Form_sweeprun& f = start();
+    edit(u" "_s + in + u" "_s, out, u" txt "_s, u" 1.5 "_s, 0);
+    f.Command3_Click();
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
+    EXPECT_EQ(rules(), (QList<QStringList>{{u"001"_s, in, out, u"txt"_s, u"1.5"_s, kCopy}}));
+    EXPECT_EQ(f.Label1->text(), u"001"_s);
+
+    edit(in, out, u"csv"_s, u"0"_s, 0);
+    f.Label1->clear();
+    f.Command3_Click();
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+
+    edit(in, u""_s, u"log"_s, u"7"_s, 2);  // a delete rule needs no destination
+    f.Label1->setText(u"001"_s);
+    f.Command3_Click();
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 txt"_s, u"002 log"_s, u"003 csv"_s}));
+    EXPECT_EQ(rules()[1], (QStringList{u"002"_s, in, u""_s, u"log"_s, u"7"_s, kDelete}));
+    EXPECT_EQ(f.DataGrid1->model()->rowCount(), 3);
+    EXPECT_EQ(f.DataGrid1->currentIndex().row(), 1);
+}
+
+TEST_F(RuleEditorTest, AnIdenticalRuleIsOfferedForOverwriting) {
+    addRules(3);
+    const QString quoted = tree.dir(u"it's"_s);
+    tree.addRule({u"004"_s, quoted, out, u"txt"_s, u"7"_s, kCopy});
+    Form_sweeprun& f = start();
+
+    // Cancel: nothing changes, the editor shows the existing rule's number.
+    prompts.answer = false;
+    edit(in, out, u"r2"_s, u"7"_s, 0);
+    f.Command3_Click();
+    EXPECT_EQ(prompts.messages, QStringList{u"上書きしますか?"_s});
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+    EXPECT_EQ(rules().size(), 4);
+
+    // OK, with a difference in letter case only: replaced in place.
+    prompts.answer = true;
+    prompts.messages.clear();
+    edit(in, out, u"R2"_s, u"7"_s, 0);
+    f.Label1->clear();
+    f.Command3_Click();
+    EXPECT_EQ(prompts.messages, QStringList{u"上書きしますか?"_s});
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+    EXPECT_EQ(orderAndExtension(),
+              (QStringList{u"001 r1"_s, u"002 R2"_s, u"003 r3"_s, u"004 txt"_s}));
+
+    // An apostrophe is stored once and found again.
+    prompts.messages.clear();
+    edit(quoted, out, u"txt"_s, u"7"_s, 0);
+    f.Command3_Click();
+    EXPECT_EQ(prompts.messages, QStringList{u"上書きしますか?"_s});
+    EXPECT_EQ(f.Label1->text(), u"004"_s);
+    EXPECT_EQ(rules()[3][1], quoted);
+}
+
+TEST_F(RuleEditorTest, EachCheckHasItsMessageAndWritesNothing) {
+    Form_sweeprun& f = start();
+    ASSERT_TRUE(QFile::link(in, tree.path(u"alias"_s)));
+    struct Case {
+        QString source, destination, extension, retention;
+        int process;
+        QString message;
+        QWidget* focus;
+    };
+    const Case cases[] = {
+        {in, out, u"txt"_s, u"abc"_s, 0, u"残存日数は数値で入力してください"_s, f.Text2},
+        {in, out, u"txt"_s, u""_s, 0, u"残存日数は数値で入力してください"_s, f.Text2},
+        {in, out, u"txt"_s, u"-1"_s, 0, u"残存日数は０以上の数値で入力してください"_s, f.Text2},
+        {in, out, u"  "_s, u"7"_s, 0, u"拡張子が設定されていません"_s, f.Text3},
+        {in, out, u".txt"_s, u"7"_s, 0, u"拡張子に[./\\*?]の記号は使えません"_s, f.Text3},
+        {in, out, u"a/b"_s, u"7"_s, 0, u"拡張子に[./\\*?]の記号は使えません"_s, f.Text3},
+        {in, out, u"*"_s, u"7"_s, 0, u"拡張子に[./\\*?]の記号は使えません"_s, f.Text3},
+        {in, out, u"t?t"_s, u"7"_s, 0, u"拡張子に[./\\*?]の記号は使えません"_s, f.Text3},
+        {in, out, u"txt"_s, u"7"_s, -1, u"処理を選択してください"_s, f.Option1[0]},
+        {tree.path(u"none"_s), out, u"txt"_s, u"7"_s, 0, u"元ディレクトリが存在しません"_s,
+         nullptr},
+        {in, tree.path(u"none"_s), u"txt"_s, u"7"_s, 1, u"先ディレクトリが存在しません"_s, nullptr},
+        {in, in, u"txt"_s, u"7"_s, 0,
+         u"元ディレクトリと先ディレクトリは別の場所を指定してください"_s, nullptr},
+        {in, in + u"/"_s, u"txt"_s, u"7"_s, 1,
+         u"元ディレクトリと先ディレクトリは別の場所を指定してください"_s, nullptr},
+        {in, tree.path(u"alias"_s), u"txt"_s, u"7"_s, 1,
+         u"元ディレクトリと先ディレクトリは別の場所を指定してください"_s, nullptr},
+    };
+    for (const Case& c : cases) {
+        prompts.messages.clear();
+        for (QRadioButton* option : f.Option1) {
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(true);
+        }
+        f.Command2->setFocus();
+        edit(c.source, c.destination, c.extension, c.retention, c.process);
+        f.Command3_Click();
+        EXPECT_EQ(prompts.messages, QStringList{c.message}) << c.message.toStdString();
+        if (c.focus != nullptr) {
+            EXPECT_TRUE(c.focus->hasFocus()) << c.message.toStdString();
+        } else {
+            EXPECT_TRUE(f.Command2->hasFocus()) << c.message.toStdString();
+        }
+    }
+    EXPECT_TRUE(rules().isEmpty());
+
+    prompts.messages.clear();
+    edit(in, out, u"ｔｘｔ．ｂａｋ"_s, u"7"_s, 0);  // only the five ASCII marks are refused
+    f.Command3_Click();
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    EXPECT_EQ(rules().size(), 1);
+}
+
+TEST_F(RuleEditorTest, AFailureDuringRenumberingLeavesTheTableAsItWas) {
+    addRules(3);
+    Form_sweeprun& f = start();
+    const QList<QStringList> before = rules();
+    {
+        Connection connection(tree.values());
+        connection.Execute(
+            u"CREATE TRIGGER refuse BEFORE UPDATE ON sweeprun "
+            u"WHEN NEW.順序 = '003' BEGIN SELECT RAISE(ABORT, 'disk full'); END"_s);
+    }
+    edit(in, out, u"new"_s, u"7"_s, 0);
+    f.Label1->setText(u"001"_s);
+    f.Command3_Click();
+    ASSERT_EQ(prompts.messages.size(), 1);
+    EXPECT_TRUE(prompts.messages[0].startsWith(u"データベースの処理に失敗しました（disk full"_s))
+        << prompts.messages[0].toStdString();
+    EXPECT_EQ(rules(), before);
+
+    prompts.messages.clear();
+    prompts.answer = true;
+    f.Label1->setText(u"002"_s);
+    f.Command4_Click();  // the trigger refuses only the number 003, which this never writes
+    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 r1"_s, u"002 r3"_s}));
+}
+
+TEST_F(RuleEditorTest, DeletionClosesTheGapAndKeepsTheEditor) {
+    addRules(4);
+    Form_sweeprun& f = start();
+    f.Label1->setText(u"002"_s);
+    f.Text3->setText(u"r2"_s);
+
+    prompts.answer = false;
+    f.Command4_Click();
+    EXPECT_EQ(prompts.messages, QStringList{u"削除しますか?"_s});
+    EXPECT_EQ(rules().size(), 4);
+
+    prompts.answer = true;
+    f.Command4_Click();
+    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 r1"_s, u"002 r3"_s, u"003 r4"_s}));
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+    EXPECT_EQ(f.Text3->text(), u"r2"_s);
+
+    f.Label1->setText(u"003"_s);  // the last rule
+    f.Command4_Click();
+    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 r1"_s, u"002 r3"_s}));
+
+    f.Label1->clear();  // names no rule: nothing is deleted
+    f.Command4_Click();
+    EXPECT_EQ(rules().size(), 2);
+
+    for (const QString& order : {u"001"_s, u"001"_s}) {
+        f.Label1->setText(order);
+        f.Command4_Click();
+    }
+    EXPECT_TRUE(rules().isEmpty());
+}
+
+TEST_F(RuleEditorTest, PickingARuleCopiesItIntoTheEditor) {
+    tree.addRule({u"001"_s, u" /a "_s, u" /b "_s, u" txt "_s, u" 7 "_s, u"移動"_s});
+    tree.addRule({u"002"_s, u"/c"_s, u""_s, u"log"_s, u"0"_s, u"移 動"_s});
+    Form_sweeprun& f = start();
+    f.Option1[2]->setChecked(true);
+
+    f.DataGrid1->setCurrentIndex(f.DataGrid1->model()->index(1, 2));
+    f.DataGrid1_SelChange();
+    EXPECT_EQ(f.Label1->text(), u"002"_s);
+    EXPECT_EQ(f.Text1->text(), u"/c"_s);
+    EXPECT_TRUE(f.Option1[2]->isChecked());  // an unknown process leaves the options alone
+
+    f.DataGrid1->setCurrentIndex(f.DataGrid1->model()->index(0, 0));
+    f.DataGrid1_SelChange();
+    EXPECT_EQ(f.Label1->text(), u"001"_s);
+    EXPECT_EQ(f.Text1->text(), u"/a"_s);
+    EXPECT_EQ(f.Text5->text(), u"/b"_s);
+    EXPECT_EQ(f.Text3->text(), u"txt"_s);
+    EXPECT_EQ(f.Text2->text(), u"7"_s);
+    EXPECT_TRUE(f.Option1[1]->isChecked());
+
+    f.DataGrid1->setCurrentIndex({});
+    f.Text1->setText(u"typed"_s);
+    f.DataGrid1_SelChange();  // no current row: no change
+    EXPECT_EQ(f.Text1->text(), u"typed"_s);
+}
+
+TEST_F(RuleEditorTest, ChoosingADirectoryTakesThePickedFilesFolder) {
+    Form_sweeprun& f = start();
+    const QString file = tree.file(u"in/report.txt"_s, "", at(u"2003/01/01 00:00:00"_s));
+    const QString before = QDir::currentPath();
+
+    prompts.chosenFile = file;
+    f.Command1_Click();
+    EXPECT_EQ(f.Text1->text(), in);
+    EXPECT_EQ(QDir::currentPath(), in);
+
+    prompts.chosenFile.clear();  // cancelled: the box gets the working directory all the same
+    f.Text5->setText(u"/elsewhere"_s);
+    f.Command5_Click();
+    EXPECT_EQ(f.Text5->text(), in);
+    EXPECT_EQ(f.Text1->text(), in);
+
+    prompts.chosenFile = u"/etc/hostname"_s;
+    f.Command5_Click();
+    EXPECT_EQ(f.Text5->text(), u"/etc"_s);
+    QDir::setCurrent(before);
+}
