@@ -12,19 +12,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QGroupBox* group(QWidget* parent, const QString& name, const QString& title) {
-    auto* box = new QGroupBox(title, parent);
-    box->setObjectName(name);
-    return box;
-}
-
-template <typename T>
-T* control(QWidget* parent, const QString& name, T* widget) {
-    widget->setParent(parent);
-    widget->setObjectName(name);
-    return widget;
-}
-
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
@@ -37,8 +24,8 @@ void setFace(QPushButton* button, const QColor& colour) {
     button->setStyleSheet(u"background-color: %1;"_s.arg(colour.name()));
 }
 
-QTableView* grid(QWidget* parent, const QString& name) {
-    auto* view = control(parent, name, new QTableView);
+QTableView* grid() {
+    auto* view = new QTableView;
     QFont font(u"Noto Sans CJK JP"_s, 9);
     view->setFont(font);
     view->horizontalHeader()->setFont(font);
@@ -58,100 +45,80 @@ int Form_sweeprun::twips(double value) const {
 }
 
 void Form_sweeprun::buildControls() {
-    const auto place = [this](QWidget* widget, double left, double top, double width,
-                              double height) {
+    // Every control is placed at its designed position in twips, relative to its group.
+    const auto add = [this]<typename T>(QWidget* parent, const QString& name, T* widget,
+                                        double left, double top, double width, double height) {
+        widget->setParent(parent);
+        widget->setObjectName(name);
         widget->setGeometry(twips(left), twips(top), twips(width), twips(height));
+        return widget;
+    };
+    const auto frame = [&add](QWidget* parent, const QString& name, const QString& title,
+                              double left, double top, double width, double height) {
+        return add(parent, name, new QGroupBox(title), left, top, width, height);
+    };
+    const auto editableCombo = [] {
+        auto* combo = new QComboBox;
+        combo->setEditable(true);
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        return combo;
     };
 
-    Frame7 = group(this, u"Frame7"_s, u"オペレーション"_s);
-    place(Frame7, 120, 0, 10455, 735);
-    Command2 = control(Frame7, u"Command2"_s, new QPushButton(u"実行"_s));
-    place(Command2, 2760, 240, 1335, 375);
-    Command7 = control(Frame7, u"Command7"_s, new QPushButton(u"設定"_s));
-    place(Command7, 6240, 240, 1335, 375);
+    Frame7 = frame(this, u"Frame7"_s, u"オペレーション"_s, 120, 0, 10455, 735);
+    Command2 = add(Frame7, u"Command2"_s, new QPushButton(u"実行"_s), 2760, 240, 1335, 375);
+    Command7 = add(Frame7, u"Command7"_s, new QPushButton(u"設定"_s), 6240, 240, 1335, 375);
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
     Timer1->setTimerType(Qt::PreciseTimer);  // a coarse timer may slip past a whole minute
     Timer1->setInterval(60000);
 
-    Frame10 = group(this, u"Frame10"_s, u"実行ログ"_s);
-    place(Frame10, 120, 840, 10455, 2775);
-    DataGrid2 = grid(Frame10, u"DataGrid2"_s);
-    place(DataGrid2, 120, 240, 10215, 2415);
+    Frame10 = frame(this, u"Frame10"_s, u"実行ログ"_s, 120, 840, 10455, 2775);
+    DataGrid2 = add(Frame10, u"DataGrid2"_s, grid(), 120, 240, 10215, 2415);
 
-    Frame4 = group(this, u"Frame4"_s, u"保守スケジュール設定"_s);
-    place(Frame4, 120, 3720, 10455, 1095);
-    Frame3 = group(Frame4, u"Frame3"_s, u"実行曜日"_s);
-    place(Frame3, 120, 240, 4335, 735);
-    for (int i = 0; i < 7; ++i) {
-        Check1[static_cast<size_t>(i)] =
-            control(Frame3, u"Check1_%1"_s.arg(i), new QCheckBox(weekdayCaptions()[i]));
-        place(Check1[static_cast<size_t>(i)], 120 + 600 * i, 240, 495, 255);
+    Frame4 = frame(this, u"Frame4"_s, u"保守スケジュール設定"_s, 120, 3720, 10455, 1095);
+    Frame3 = frame(Frame4, u"Frame3"_s, u"実行曜日"_s, 120, 240, 4335, 735);
+    for (size_t i = 0; i < Check1.size(); ++i) {
+        Check1[i] = add(Frame3, u"Check1_%1"_s.arg(i),
+                        new QCheckBox(weekdayCaptions()[static_cast<qsizetype>(i)]),
+                        120 + 600 * static_cast<double>(i), 240, 495, 255);
     }
     setTextColour(Check1[5], QColor(0, 0, 255));
     setTextColour(Check1[6], QColor(255, 0, 0));
-    Frame5 = group(Frame4, u"Frame5"_s, u"実行時"_s);
-    place(Frame5, 4560, 240, 1215, 735);
-    Combo1 = control(Frame5, u"Combo1"_s, new QComboBox);
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
-    place(Combo1, 120, 240, 975, 300);
-    Frame6 = group(Frame4, u"Frame6"_s, u"実行分"_s);
-    place(Frame6, 5880, 240, 1215, 735);
-    Combo2 = control(Frame6, u"Combo2"_s, new QComboBox);
-    Combo2->setEditable(true);
-    Combo2->setInsertPolicy(QComboBox::NoInsert);
-    place(Combo2, 120, 240, 975, 300);
-    Frame11 = group(Frame4, u"Frame11"_s, u"ログ残存日数"_s);
-    place(Frame11, 9120, 240, 1215, 735);
-    Text4 = control(Frame11, u"Text4"_s, new QLineEdit);
-    place(Text4, 120, 240, 975, 390);
+    Frame5 = frame(Frame4, u"Frame5"_s, u"実行時"_s, 4560, 240, 1215, 735);
+    Combo1 = add(Frame5, u"Combo1"_s, editableCombo(), 120, 240, 975, 300);
+    Frame6 = frame(Frame4, u"Frame6"_s, u"実行分"_s, 5880, 240, 1215, 735);
+    Combo2 = add(Frame6, u"Combo2"_s, editableCombo(), 120, 240, 975, 300);
+    Frame11 = frame(Frame4, u"Frame11"_s, u"ログ残存日数"_s, 9120, 240, 1215, 735);
+    Text4 = add(Frame11, u"Text4"_s, new QLineEdit, 120, 240, 975, 390);
 
-    Frame2 = group(this, u"Frame2"_s, u"保守データ設定"_s);
-    place(Frame2, 120, 4920, 10455, 4455);
-    Frame14 = group(Frame2, u"Frame14"_s, u"順序"_s);
-    place(Frame14, 120, 240, 1095, 735);
-    Label1 = control(Frame14, u"Label1"_s, new QLabel);
-    place(Label1, 120, 240, 855, 375);
-    Frame13 = group(Frame2, u"Frame13"_s, u"処理"_s);
-    place(Frame13, 1320, 240, 2415, 735);
+    Frame2 = frame(this, u"Frame2"_s, u"保守データ設定"_s, 120, 4920, 10455, 4455);
+    Frame14 = frame(Frame2, u"Frame14"_s, u"順序"_s, 120, 240, 1095, 735);
+    Label1 = add(Frame14, u"Label1"_s, new QLabel, 120, 240, 855, 375);
+    Frame13 = frame(Frame2, u"Frame13"_s, u"処理"_s, 1320, 240, 2415, 735);
     const QStringList processes = {u"複写"_s, u"移動"_s, u"削除"_s};
-    for (int i = 0; i < 3; ++i) {
-        Option1[static_cast<size_t>(i)] =
-            control(Frame13, u"Option1_%1"_s.arg(i), new QRadioButton(processes[i]));
-        place(Option1[static_cast<size_t>(i)], 120 + 720 * i, 300, 800, 255);
+    for (size_t i = 0; i < Option1.size(); ++i) {
+        Option1[i] = add(Frame13, u"Option1_%1"_s.arg(i),
+                         new QRadioButton(processes[static_cast<qsizetype>(i)]),
+                         120 + 720 * static_cast<double>(i), 300, 800, 255);
     }
-    Frame8 = group(Frame2, u"Frame8"_s, u"拡張子"_s);
-    place(Frame8, 3840, 240, 1215, 735);
-    Text3 = control(Frame8, u"Text3"_s, new QLineEdit);
-    place(Text3, 120, 240, 975, 375);
-    Frame9 = group(Frame2, u"Frame9"_s, u"残存日数"_s);
-    place(Frame9, 5160, 240, 1215, 735);
-    Text2 = control(Frame9, u"Text2"_s, new QLineEdit);
-    place(Text2, 120, 240, 975, 390);
-    Command3 = control(Frame2, u"Command3"_s, new QPushButton(u"登録"_s));
-    place(Command3, 7320, 360, 1215, 615);
+    Frame8 = frame(Frame2, u"Frame8"_s, u"拡張子"_s, 3840, 240, 1215, 735);
+    Text3 = add(Frame8, u"Text3"_s, new QLineEdit, 120, 240, 975, 375);
+    Frame9 = frame(Frame2, u"Frame9"_s, u"残存日数"_s, 5160, 240, 1215, 735);
+    Text2 = add(Frame9, u"Text2"_s, new QLineEdit, 120, 240, 975, 390);
+    Command3 = add(Frame2, u"Command3"_s, new QPushButton(u"登録"_s), 7320, 360, 1215, 615);
     setFace(Command3, QColor(192, 255, 192));
-    Command4 = control(Frame2, u"Command4"_s, new QPushButton(u"削除"_s));
-    place(Command4, 9120, 360, 1215, 615);
+    Command4 = add(Frame2, u"Command4"_s, new QPushButton(u"削除"_s), 9120, 360, 1215, 615);
     setFace(Command4, QColor(255, 192, 192));
-    Frame1 = group(Frame2, u"Frame1"_s, u"元ディレクトリ"_s);
-    place(Frame1, 120, 1080, 5055, 735);
-    Text1 = control(Frame1, u"Text1"_s, new QLineEdit);
-    place(Text1, 120, 240, 3975, 390);
-    Command1 = control(Frame1, u"Command1"_s, new QPushButton(u"選択"_s));
-    place(Command1, 4080, 240, 855, 375);
-    Frame12 = group(Frame2, u"Frame12"_s, u"先ディレクトリ"_s);
-    place(Frame12, 5280, 1080, 5055, 735);
-    Text5 = control(Frame12, u"Text5"_s, new QLineEdit);
-    place(Text5, 120, 240, 3975, 390);
-    Command5 = control(Frame12, u"Command5"_s, new QPushButton(u"選択"_s));
-    place(Command5, 4080, 240, 855, 375);
+    Frame1 = frame(Frame2, u"Frame1"_s, u"元ディレクトリ"_s, 120, 1080, 5055, 735);
+    Text1 = add(Frame1, u"Text1"_s, new QLineEdit, 120, 240, 3975, 390);
+    Command1 = add(Frame1, u"Command1"_s, new QPushButton(u"選択"_s), 4080, 240, 855, 375);
+    Frame12 = frame(Frame2, u"Frame12"_s, u"先ディレクトリ"_s, 5280, 1080, 5055, 735);
+    Text5 = add(Frame12, u"Text5"_s, new QLineEdit, 120, 240, 3975, 390);
+    Command5 = add(Frame12, u"Command5"_s, new QPushButton(u"選択"_s), 4080, 240, 855, 375);
     for (QLineEdit* directory : {Text1, Text5}) {
         directory->setStyleSheet(u"background-color: #ffffc0;"_s);
     }
-    DataGrid1 = grid(Frame2, u"DataGrid1"_s);
-    place(DataGrid1, 120, 1920, 10215, 2415);
+    DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
     const QList<QWidget*> focusOrder = {Command2,  Command7,  DataGrid2,  Check1[0],  Check1[1],
                                         Check1[2], Check1[3], Check1[4],  Check1[5],  Check1[6],

@@ -40,11 +40,6 @@ bool GridRows::setRow(int r) {
     return true;
 }
 
-int GridRows::Row() const {
-    const int current = m_view->currentIndex().row();
-    return current < 0 ? -1 : current - topRow();
-}
-
 void positionRuleList(GridRows& grid, int total, int position) {
     if (grid.VisibleRows() <= 0) {
         return;

@@ -13,8 +13,6 @@ public:
     void Scroll(int rows);
     // Makes row r of the shown rows (0 = top shown row) current; false when there is none.
     bool setRow(int r);
-    // The current row counted from the top shown row; -1 when none is current.
-    int Row() const;
 
 private:
     int topRow() const;
