@@ -74,6 +74,8 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
         }
     } catch (const StorageError& error) {
         outcome.storageError = error.message();
+    } catch (const std::exception& error) {  // the log writer's thread could not start
+        outcome.storageError = StorageError(QString::fromLocal8Bit(error.what())).message();
     }
     return outcome;
 }

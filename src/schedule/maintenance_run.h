@@ -52,8 +52,8 @@ public:
     // How many log rows are committed together before their files are touched.
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
 
-    // Runs as of runAt, keeping the log for logDays days. Never throws: a storage failure
-    // ends the run and comes back in the outcome.
+    // Runs as of runAt, keeping the log for logDays days. Never throws: a failure of the store
+    // (or of the thread that writes to it) ends the run and comes back in the outcome.
     RunOutcome EXEC_DEL(const QDateTime& runAt, const QString& logDays);
 
 private:
