@@ -1,6 +1,4 @@
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QTranslator>
 
 #include "schedule/file_system.h"
 #include "storage/module_values.h"
@@ -12,11 +10,7 @@
 // The start-up procedure: where the database is, then the one window.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QTranslator translator;  // OK and Cancel as a Japanese user reads them
-    if (translator.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&translator);
-    }
+    installJapaneseTranslation();  // without it the buttons read in English, nothing worse
     const ModuleValues values = ModuleValues::forDirectory(QCoreApplication::applicationDirPath());
     MessageBoxPrompts prompts;
     try {

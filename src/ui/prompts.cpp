@@ -1,7 +1,10 @@
 #include "ui/prompts.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 using namespace Qt::StringLiterals;
 
@@ -24,4 +27,13 @@ bool MessageBoxPrompts::confirm(const QString& text) {
 
 QString MessageBoxPrompts::chooseFile() {
     return QFileDialog::getOpenFileName(m_parent);
+}
+
+bool installJapaneseTranslation() {
+    static QTranslator translator;  // lives as long as the application
+    if (!translator.load(QLocale(QLocale::Japanese), u"qtbase"_s, u"_"_s,
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    return QCoreApplication::installTranslator(&translator);
 }

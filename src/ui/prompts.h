@@ -37,6 +37,10 @@ private:
     QWidget* m_parent;
 };
 
+// Loads Qt's own Japanese texts, so the dialogs' buttons read OK / キャンセル. False when the
+// translation is not installed.
+bool installJapaneseTranslation();
+
 class SystemClock : public Clock {
 public:
     QDateTime now() const override { return QDateTime::currentDateTime(); }

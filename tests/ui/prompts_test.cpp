@@ -1,0 +1,46 @@
+#include "ui/prompts.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+TEST(Prompts, MessageBoxesAreTitledQuillonWithoutIconAndInJapanese) {
+    ASSERT_TRUE(installJapaneseTranslation());
+    MessageBoxPrompts prompts;
+    QString title;
+    QString text;
+    QStringList buttons;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    const auto inspectThen = [&](QMessageBox::StandardButton press) {
+        QTimer::singleShot(0, [&, press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            buttons.clear();
+            for (QAbstractButton* button : box->buttons()) {
+                buttons << button->text();
+            }
+            box->button(press)->click();
+        });
+    };
+
+    inspectThen(QMessageBox::Ok);
+    prompts.message(u"実行時は数値で入力してください"_s);
+    EXPECT_EQ(title, u"Quillon"_s);
+    EXPECT_EQ(text, u"実行時は数値で入力してください"_s);
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+    EXPECT_EQ(buttons.size(), 1);
+
+    inspectThen(QMessageBox::Cancel);
+    EXPECT_FALSE(prompts.confirm(u"削除しますか?"_s));
+    EXPECT_TRUE(buttons.contains(u"キャンセル"_s)) << buttons.join(u',').toStdString();
+    inspectThen(QMessageBox::Ok);
+    EXPECT_TRUE(prompts.confirm(u"削除しますか?"_s));
+}
