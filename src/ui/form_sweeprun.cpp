@@ -231,7 +231,8 @@ void Form_sweeprun::closeEvent(QCloseEvent* event) {
 }
 
 QSqlDatabase Form_sweeprun::gridDatabase(const QString& name) {
-    const QString connectionName = u"quillon-grid-"_s + name;
+    const QString connectionName =
+        u"quillon-grid-%1-%2"_s.arg(name).arg(reinterpret_cast<quintptr>(this));
     QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     if (!db.isValid()) {
         db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
