@@ -114,6 +114,24 @@ TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
     EXPECT_NEAR(f.Frame10->height(), screenTwips / 3 * f.logicalDpiY() / 1440.0, 1);
 }
 
+TEST_F(FormTest, TabMovesThroughTheControlsInTheirDesignedOrder) {
+    Form_sweeprun& f = start();
+    const QList<QWidget*> expected = {
+        f.Command2,  f.Command7,   f.DataGrid2,  f.Check1[0], f.Check1[1], f.Check1[2], f.Check1[3],
+        f.Check1[4], f.Check1[5],  f.Check1[6],  f.Combo1,    f.Combo2,    f.Text4,     f.Text1,
+        f.Command1,  f.Text3,      f.Text2,      f.DataGrid1, f.Command3,  f.Command4,  f.Text5,
+        f.Command5,  f.Option1[0], f.Option1[1], f.Option1[2]};
+    QList<QWidget*> chain;
+    QWidget* widget = f.Command2;
+    do {
+        if (expected.contains(widget)) {
+            chain << widget;
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != f.Command2);
+    EXPECT_EQ(chain, expected);
+}
+
 TEST_F(FormTest, StartingWithoutAScheduleShowsOneMessageAndStaysInSettings) {
     Form_sweeprun& f = start();
     EXPECT_EQ(prompts.messages, QStringList{u"実行時は数値で入力してください"_s});
