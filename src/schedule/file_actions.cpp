@@ -2,10 +2,6 @@
 
 #include <cerrno>
 
-FileResult copyTo(FileSystem& fs, const QString& source, const QString& target) {
-    return fs.copyFile(source, target, false);
-}
-
 FileResult moveTo(FileSystem& fs, const QString& source, const QString& target) {
     FileResult result = fs.renameFile(source, target);
     if (result.error != EXDEV) {
@@ -17,8 +13,4 @@ FileResult moveTo(FileSystem& fs, const QString& source, const QString& target) 
         return result;
     }
     return fs.removeFile(source);
-}
-
-FileResult deleteFile(FileSystem& fs, const QString& path) {
-    return fs.removeFile(path);
 }

@@ -161,11 +161,11 @@ FileReport MaintenanceRun::handle(const Rule& rule, const OldFile& file, bool on
     if (ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.process == kCopy) {
-        result = copyTo(m_fs, file.path, report.target);
+        result = m_fs.copyFile(file.path, report.target, false);
     } else if (rule.process == kMove) {
         result = moveTo(m_fs, file.path, report.target);
     } else if (rule.process == kDelete) {
-        result = deleteFile(m_fs, file.path);
+        result = m_fs.removeFile(file.path);
     }
     if (!result.ok()) {
         report.status = FileStatus::Failed;

@@ -295,6 +295,12 @@ void Form_sweeprun::ROAD_DSP_2() {
     setColumnWidths(DataGrid2, {4000, 1500, 1000, 1500});
 }
 
+RuleTable Form_sweeprun::ruleTable() const {
+    // Repaints go on while the table is renumbered, but no second action can start.
+    return RuleTable(m_values,
+                     [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+}
+
 RuleEntry Form_sweeprun::ruleEntry() const {
     QString process;
     for (const QRadioButton* option : Option1) {
@@ -317,9 +323,7 @@ void Form_sweeprun::Command3_Click() {
         return;
     }
     try {
-        // Repaints go on while the table is renumbered, but no second action can start.
-        RuleTable table(
-            m_values, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        RuleTable table = ruleTable();
         const QString identical = table.findIdentical(entry);
         if (!identical.isEmpty()) {
             Label1->setText(identical);
@@ -340,8 +344,7 @@ void Form_sweeprun::Command4_Click() {
         return;
     }
     try {
-        RuleTable table(
-            m_values, [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+        RuleTable table = ruleTable();
         table.deleteRule(Label1->text());
         ROAD_DSP(Label1->text());
     } catch (const StorageError& error) {

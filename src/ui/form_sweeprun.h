@@ -19,6 +19,8 @@
 #include "storage/module_values.h"
 #include "ui/prompts.h"
 
+class RuleTable;
+
 // The one window. Its controls keep their numbered names; its handlers stay thin and call the
 // plain classes of the core.
 class Form_sweeprun : public QWidget {
@@ -99,6 +101,7 @@ private:
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
     RuleEntry ruleEntry() const;
+    RuleTable ruleTable() const;
 
     ModuleValues m_values;
     Prompts& m_prompts;

@@ -30,7 +30,7 @@ TEST(FileActions, CopyReplacesTheTargetKeepingTimeAndPermissions) {
     const QString target = tree.file(u"out/a.txt"_s, "old", at(u"2010/01/01 00:00:00"_s));
     PosixFileSystem fs;
 
-    ASSERT_TRUE(copyTo(fs, source, target).ok());
+    ASSERT_TRUE(fs.copyFile(source, target, false).ok());
     EXPECT_EQ(TempTree::read(target), "new content");
     EXPECT_EQ(TempTree::mtime(target), kOld);
     EXPECT_EQ(QFileInfo(target).permissions(), QFileInfo(source).permissions());
@@ -46,7 +46,7 @@ TEST(FileActions, CopyReplacesALinkAtTheTargetInsteadOfWritingThroughIt) {
     ASSERT_TRUE(QFile::link(victim, tree.path(u"out/a.txt"_s)));
     PosixFileSystem fs;
 
-    ASSERT_TRUE(copyTo(fs, source, tree.path(u"out/a.txt"_s)).ok());
+    ASSERT_TRUE(fs.copyFile(source, tree.path(u"out/a.txt"_s), false).ok());
     EXPECT_EQ(TempTree::read(victim), "keep me");
     EXPECT_FALSE(QFileInfo(tree.path(u"out/a.txt"_s)).isSymLink());
     EXPECT_EQ(TempTree::read(tree.path(u"out/a.txt"_s)), "data");
@@ -103,12 +103,13 @@ TEST(FileActions, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
     EXPECT_FALSE(moved.reason.isEmpty());
     EXPECT_EQ(TempTree::read(source), "source");
     EXPECT_EQ(TempTree::read(target), "previous");
-    EXPECT_FALSE(copyTo(fs, source, target).ok());
+    EXPECT_FALSE(fs.copyFile(source, target, false).ok());
     EXPECT_EQ(TempTree::read(target), "previous");
 
     // A source that vanished is reported, and nothing appears at the target.
     PosixFileSystem real;
-    EXPECT_FALSE(copyTo(real, tree.path(u"in/gone.txt"_s), tree.path(u"out/gone.txt"_s)).ok());
+    EXPECT_FALSE(
+        real.copyFile(tree.path(u"in/gone.txt"_s), tree.path(u"out/gone.txt"_s), false).ok());
     EXPECT_EQ(names(tree.path(u"out"_s)), QStringList{u"a.txt"_s});
-    EXPECT_FALSE(deleteFile(real, tree.path(u"in/gone.txt"_s)).ok());
+    EXPECT_FALSE(real.removeFile(tree.path(u"in/gone.txt"_s)).ok());
 }
