@@ -1,10 +1,13 @@
 #include "batch/batch_command.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include "schedule/maintenance_run.h"
+#include "schedule/run_lock.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_store.h"
+#include "storage/database_access.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
 
@@ -27,6 +30,8 @@ public:
     void fileHandled(const FileReport& report) override {
         if (report.status == FileStatus::Failed) {
             m_out << FileFailure{report.path, report.reason}.message() << u'\n';
+        } else if (report.status == FileStatus::Skipped) {
+            m_out << u"  "_s << report.stamp << u" 変更されたため対象外 "_s << report.path << u'\n';
         } else {
             m_out << u"  "_s << report.stamp << u' ' << report.rule.process << u' ' << report.path;
             if (!report.target.isEmpty()) {
@@ -73,7 +78,18 @@ QString storedLogDays(const ModuleValues& values, QString& refusal) {
 
 int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
              bool progress) {
-    const ModuleValues values = ModuleValues::forDatabase(options.dbPath);
+    ModuleValues values = ModuleValues::forDatabase(options.dbPath);
+    if (options.dryRun) {
+        // A dry run creates and changes nothing, the database included.
+        if (!QFileInfo::exists(values.db_path)) {
+            err << missingDatabaseMessage(values.db_path) << u'\n';
+            return kExitUnusable;
+        }
+        values = readOnlyValues(values);
+    } else if (const std::optional<QString> problem = unwritableDatabase(values)) {
+        err << *problem << u'\n';
+        return kExitUnusable;
+    }
     QString logDays;
     try {
         ensureSchema(values);
@@ -99,6 +115,10 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     observer.finish();
     out.flush();
 
+    if (outcome.busy) {
+        err << runInProgressMessage(values.db_path) << u'\n';
+        return kExitBusy;
+    }
     if (!outcome.storageError.isEmpty()) {
         err << outcome.storageError << u'\n';
         return kExitUnusable;

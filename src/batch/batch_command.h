@@ -10,6 +10,7 @@ enum BatchExit : int {
     kExitFailures = 1,
     kExitMissingDirectory = 2,
     kExitUnusable = 3,
+    kExitBusy = 4,  // another run holds the database
 };
 
 // One maintenance run from the command line: prints a line per handled file and the result,

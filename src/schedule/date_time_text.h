@@ -6,6 +6,11 @@
 // "yyyy/MM/dd HH:mm:ss" in local time: every field zero-padded, so text order is time order.
 QString dateTimeText(const QDateTime& dateTime);
 
+// A file time (seconds since the epoch) as that text. Always 19 characters: a time before year
+// 0000 reads 0000/01/01 00:00:00 (old), a time after year 9999 reads 9999/12/31 23:59:59 (never
+// old), so the text can neither grow nor shrink.
+QString stampText(qint64 seconds);
+
 // The days a retention text stands for: the leading number of the trimmed text, 0 when it has
 // none. Below zero counts as 0, so a hand-edited retention never reaches into the future.
 double retentionNumber(const QString& text);

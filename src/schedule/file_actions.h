@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QString>
+#include <sys/stat.h>
 
 #include "schedule/file_system.h"
 
-// Moves a file: a rename, or across file systems a durable copy after which the source is
-// deleted, never before. The caller makes sure the target directory is not the source
-// directory reached another way; a target that is merely another hard link of the source loses
-// nothing (the rename leaves both names).
-FileResult moveTo(FileSystem& fs, const QString& source, const QString& target);
+// Moves `name` from sourceDir to the same name in targetDir: a rename, or across file systems
+// a durable copy after which the source is deleted, never before. `info` is the source as just
+// checked. A target that is another name of the same file already holds the data, so only the
+// source name is removed. The caller makes sure the target directory is not the source
+// directory reached another way.
+FileResult moveTo(FileSystem& fs, int sourceDir, const char* name, const struct stat& info,
+                  int targetDir);

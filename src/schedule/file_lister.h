@@ -1,16 +1,31 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
+#include <sys/types.h>
 
-struct Listing {
-    // "yyyy/MM/dd HH:mm:ss name": the modification time in local time, one separator, the
-    // name. Oldest first; equal stamps by name.
-    QStringList entries;
-    QString error;  // why the directory could not be read; empty when it could
+#include <QString>
+#include <string_view>
+#include <vector>
+
+// One listed file: its time and identity, and where its name stands in the listing's names.
+struct ListedFile {
+    qint64 mtime;  // modification time, seconds since the epoch
+    dev_t device;
+    ino_t inode;
+    size_t nameOffset;
+    size_t nameSize;
 };
 
-// The directory's regular files whose name ends in ".<extension>", the extension compared
-// without regard to ASCII letter case. Directories and symbolic links are never listed, and
-// subdirectories are not entered.
-Listing ReadDir(const QString& directory, const QString& extension);
+struct Listing {
+    std::vector<ListedFile> files;  // oldest first; equal times by name
+    std::vector<char> names;        // every name's bytes, each followed by a NUL
+    int error = 0;                  // errno when the directory could not be read
+
+    // The name as its directory gave it, NUL-terminated for the system calls.
+    const char* name(const ListedFile& file) const { return names.data() + file.nameOffset; }
+    std::string_view nameView(const ListedFile& file) const { return {name(file), file.nameSize}; }
+};
+
+// The regular files of the open directory whose name ends in ".<extension>", the extension
+// compared without regard to ASCII letter case. Directories and symbolic links are never
+// listed, and subdirectories are not entered. Names stay the bytes the directory gave.
+Listing ReadDir(int directory, const QString& extension);

@@ -1,43 +1,21 @@
 #include "schedule/file_system.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "schedule/copy_temporaries.h"
+#include "schedule/unique_fd.h"
 
 FileResult FileResult::fromErrno(int error) {
     return {error, QString::fromLocal8Bit(std::strerror(error))};
 }
 
 namespace {
-
-// Closes a descriptor on every path out of a function.
-class Fd {
-public:
-    explicit Fd(int fd) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 // Copies every byte, in the kernel where the file systems allow it.
 int copyData(int in, int out) {
@@ -81,9 +59,28 @@ int copyData(int in, int out) {
     }
 }
 
-int syncDirectory(const QByteArray& directory) {
-    Fd dir(::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || ::fsync(dir.get()) != 0) {
+// Writes the open source into the open temporary: data, permission bits, times.
+int fillCopy(int in, const struct stat& info, int out, bool durable) {
+    if (const int error = copyData(in, out)) {
+        return error;
+    }
+    if (::fchmod(out, info.st_mode & 07777) != 0) {
+        return errno;
+    }
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    if (::futimens(out, times) != 0) {
+        return errno;
+    }
+    if (durable && ::fsync(out) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
+int syncDirectory(int directory) {
+    // The directory may be held for its path only; fsync wants a descriptor that can read it.
+    UniqueFd readable(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!readable.valid() || ::fsync(readable.get()) != 0) {
         return errno;
     }
     return 0;
@@ -95,65 +92,55 @@ bool PosixFileSystem::sameFile(const QString& a, const QString& b) {
     struct stat first {};
     struct stat second {};
     return ::stat(QFile::encodeName(a).constData(), &first) == 0 &&
-           ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
-           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+           ::stat(QFile::encodeName(b).constData(), &second) == 0 && sameIdentity(first, second);
 }
 
-FileResult PosixFileSystem::copyFile(const QString& source, const QString& target, bool durable) {
-    Fd in(::open(QFile::encodeName(source).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-    if (in.get() < 0) {
+FileResult PosixFileSystem::statAt(int directory, const char* name, struct stat& info) {
+    if (::fstatat(directory, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    return FileResult::success();
+}
+
+FileResult PosixFileSystem::copyFile(int sourceDir, const char* name, const struct stat& expected,
+                                     int targetDir, bool durable) {
+    UniqueFd in(::openat(sourceDir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid()) {
         return FileResult::fromErrno(errno);
     }
     struct stat info {};
     if (::fstat(in.get(), &info) != 0) {
         return FileResult::fromErrno(errno);
     }
-    if (!S_ISREG(info.st_mode)) {
-        return FileResult::fromErrno(EINVAL);
+    if (!S_ISREG(info.st_mode) || !sameIdentity(info, expected)) {
+        return FileResult::fromErrno(ESTALE);  // replaced since it was checked
     }
-    const QByteArray directory = QFile::encodeName(QFileInfo(target).path());
-    QByteArray temp = directory + "/.quillon-copy-XXXXXX";
-    Fd out(::mkostemp(temp.data(), O_CLOEXEC));
-    if (out.get() < 0) {
-        return FileResult::fromErrno(errno);
+    CopyTemporary temp(targetDir);
+    if (!temp.valid()) {
+        return FileResult::fromErrno(temp.error());
     }
-    int error = copyData(in.get(), out.get());
-    if (error == 0 && ::fchmod(out.get(), info.st_mode & 07777) != 0) {
-        error = errno;
-    }
-    const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    if (error == 0 && ::futimens(out.get(), times) != 0) {
-        error = errno;
-    }
-    if (error == 0 && durable && ::fsync(out.get()) != 0) {
-        error = errno;
-    }
-    if (::close(out.release()) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) {
-        error = errno;
+    int error = fillCopy(in.get(), info, temp.fd(), durable);
+    if (error == 0) {
+        error = temp.commit(name);
     }
     if (error != 0) {
-        ::unlink(temp.constData());
         return FileResult::fromErrno(error);
     }
-    if (durable && (error = syncDirectory(directory)) != 0) {
+    if (durable && (error = syncDirectory(targetDir)) != 0) {
         return FileResult::fromErrno(error);
     }
     return FileResult::success();
 }
 
-FileResult PosixFileSystem::renameFile(const QString& source, const QString& target) {
-    if (::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) !=
-        0) {
+FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, int targetDir) {
+    if (::renameat(sourceDir, name, targetDir, name) != 0) {
         return FileResult::fromErrno(errno);
     }
     return FileResult::success();
 }
 
-FileResult PosixFileSystem::removeFile(const QString& path) {
-    if (::unlink(QFile::encodeName(path).constData()) != 0) {
+FileResult PosixFileSystem::removeFile(int directory, const char* name) {
+    if (::unlinkat(directory, name, 0) != 0) {
         return FileResult::fromErrno(errno);
     }
     return FileResult::success();

@@ -1,15 +1,24 @@
 #include "schedule/maintenance_run.h"
 
-#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <QFile>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 
+#include "schedule/copy_temporaries.h"
 #include "schedule/date_time_text.h"
 #include "schedule/file_actions.h"
 #include "schedule/file_lister.h"
 #include "schedule/folder_checker.h"
 #include "schedule/log_writer.h"
+#include "schedule/name_text.h"
+#include "schedule/run_lock.h"
+#include "schedule/unique_fd.h"
 #include "storage/connection.h"
+#include "storage/database_access.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 
@@ -20,6 +29,7 @@ namespace {
 const QString kCopy = u"複写"_s;
 const QString kMove = u"移動"_s;
 const QString kDelete = u"削除"_s;
+const QString kFailed = u"失敗"_s;
 
 QList<Rule> readRules(Connection& connection, const QString& table) {
     QList<Rule> rules;
@@ -35,11 +45,34 @@ bool copies(const Rule& rule) {
     return rule.process == kCopy || rule.process == kMove;
 }
 
-QString joinPath(const QString& directory, const QString& name) {
-    return directory + u'/' + name;
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Opened once, through the path as the user wrote it (a link to a directory is followed
+// here, and only here). A destination the run may write into but not list is held for its
+// path alone, which is all that renameat and openat need.
+UniqueFd openDirectory(const QString& path, bool mayBePathOnly) {
+    const QByteArray encoded = QFile::encodeName(path);
+    UniqueFd fd(::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid() && errno == EACCES && mayBePathOnly) {
+        fd.reset(::open(encoded.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    }
+    return fd;
 }
 
 }  // namespace
+
+// What one rule works with, once its directories are open and its listing is made.
+struct MaintenanceRun::RuleRun {
+    const Rule& rule;
+    int source;
+    int destination;  // -1 unless the rule copies or moves
+    bool ontoItself;  // the destination is the source directory reached another way
+    const Listing& listing;
+    QString cutoff;
+    QString runText;
+};
 
 MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer)
     : m_values(values), m_fs(fs), m_observer(observer) {}
@@ -47,6 +80,24 @@ MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunOb
 RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDays) {
     RunOutcome outcome;
     try {
+        std::optional<RunLock> lock;
+        if (!m_dryRun) {
+            // Nothing is opened before this: a database the run may not write must not gain
+            // journal files it could not write either.
+            if (const std::optional<QString> problem = unwritableDatabase(m_values)) {
+                outcome.storageError = *problem;
+                return outcome;
+            }
+            lock.emplace(m_values.db_path);
+            if (lock->error() != 0) {
+                outcome.storageError = unwritableMessage(m_values.db_path, lock->error());
+                return outcome;
+            }
+            if (!lock->held()) {
+                outcome.busy = true;
+                return outcome;
+            }
+        }
         QList<Rule> rules;
         {
             Connection connection(m_values);
@@ -57,21 +108,7 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
             // The whole rule table is read first: the run sees it as it stood when it began.
             rules = readRules(connection, m_values.tbl_rule);
         }
-        std::optional<LogWriter> writer;
-        if (!m_dryRun) {
-            writer.emplace(m_values);
-        }
-        for (const Rule& rule : rules) {
-            if (!FolderExists(rule.source)) {
-                outcome.result = missingDirectoryText(rule.order, rule.source);
-                break;
-            }
-            if (rule.process != kDelete && !FolderExists(rule.destination)) {
-                outcome.result = missingDirectoryText(rule.order, rule.destination);
-                break;
-            }
-            applyRule(writer ? &*writer : nullptr, rule, runAt, outcome);
-        }
+        applyRules(rules, runAt, outcome);
     } catch (const StorageError& error) {
         outcome.storageError = error.message();
     } catch (const std::exception& error) {  // the log writer's thread could not start
@@ -80,76 +117,150 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
     return outcome;
 }
 
+void MaintenanceRun::applyRules(const QList<Rule>& rules, const QDateTime& runAt,
+                                RunOutcome& outcome) {
+    std::optional<LogWriter> writer;
+    if (!m_dryRun) {
+        writer.emplace(m_values);
+    }
+    m_cleanedDirectories.clear();
+    for (const Rule& rule : rules) {
+        if (!FolderExists(rule.source)) {
+            outcome.result = missingDirectoryText(rule.order, rule.source);
+            return;
+        }
+        if (rule.process != kDelete && !FolderExists(rule.destination)) {
+            outcome.result = missingDirectoryText(rule.order, rule.destination);
+            return;
+        }
+        applyRule(writer ? &*writer : nullptr, rule, runAt, outcome);
+    }
+}
+
 void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                                RunOutcome& outcome) {
     if (m_observer != nullptr) {
         m_observer->ruleStarted(rule);
     }
-    const Listing listing = ReadDir(rule.source, rule.extension);
-    if (!listing.error.isEmpty()) {
-        outcome.failures.append({rule.source, listing.error});
+    // From here on the rule works in the directories it opened now, whatever is renamed or
+    // put in their place meanwhile.
+    const UniqueFd source = openDirectory(rule.source, false);
+    if (!source.valid()) {
+        outcome.failures.append({rule.source, errnoText(errno)});
         return;
     }
-    const QString runText = dateTimeText(runAt);
-    const QString cutoff = cutoffText(runAt, retentionNumber(rule.retention));
-    // The destination may be the source reached another way (a trailing "/", a link, a bind
-    // mount): copying or moving a file onto itself must never be tried.
-    const bool ontoItself = copies(rule) && m_fs.sameFile(rule.source, rule.destination);
-    // Oldest first: the first entry not older than the cutoff ends the rule's old files, and
-    // the newer ones cost nothing more.
-    const auto oldEnd = std::partition_point(
-        listing.entries.cbegin(), listing.entries.cend(),
-        [&cutoff](const QString& entry) { return QStringView(entry).left(19) < cutoff; });
-    const qsizetype oldCount = oldEnd - listing.entries.cbegin();
+    UniqueFd destination;
+    bool ontoItself = false;
+    if (copies(rule)) {
+        destination = openDirectory(rule.destination, true);
+        if (!destination.valid()) {
+            outcome.failures.append({rule.destination, errnoText(errno)});
+            return;
+        }
+        // The destination may be the source reached another way (a trailing "/", a link, a
+        // bind mount): copying or moving a file onto itself must never be tried.
+        struct stat sourceInfo {};
+        struct stat destinationInfo {};
+        ontoItself = ::fstat(source.get(), &sourceInfo) == 0 &&
+                     ::fstat(destination.get(), &destinationInfo) == 0 &&
+                     sameIdentity(sourceInfo, destinationInfo);
+        if (!m_dryRun && !ontoItself) {
+            removeDeadTemporariesOnce(destination.get());
+        }
+    }
+    const Listing listing = ReadDir(source.get(), rule.extension);
+    if (listing.error != 0) {
+        outcome.failures.append({rule.source, errnoText(listing.error)});
+        return;
+    }
+    const RuleRun run{rule,
+                      source.get(),
+                      destination.get(),
+                      ontoItself,
+                      listing,
+                      cutoffText(runAt, retentionNumber(rule.retention)),
+                      dateTimeText(runAt)};
+    handleAll(writer, run, outcome);
+}
 
-    // Taken a batch at a time, so a directory of many files costs little memory.
-    const auto takeBatch = [&](qsizetype first) {
+void MaintenanceRun::handleAll(LogWriter* writer, const RuleRun& run, RunOutcome& outcome) {
+    const std::vector<ListedFile>& files = run.listing.files;
+    // Oldest first: the first file not older than the cutoff ends the rule's old files, and
+    // the newer ones cost nothing more.
+    size_t next = 0;
+    bool olderRemain = true;
+    const auto takeBatch = [&] {
         QList<OldFile> batch;
-        for (qsizetype i = first; i < std::min(first + m_batchSize, oldCount); ++i) {
-            const QString& entry = listing.entries[i];
-            const QString name = entry.mid(20);
-            batch.append({joinPath(rule.source, name), name, entry.left(19)});
+        while (olderRemain && next < files.size() && batch.size() < m_batchSize) {
+            const ListedFile& file = files[next];
+            QString stamp = stampText(file.mtime);
+            if (!(stamp < run.cutoff)) {
+                olderRemain = false;
+                break;
+            }
+            batch.append({&file, run.rule.source + u'/' + nameText(run.listing.nameView(file)),
+                          std::move(stamp)});
+            ++next;
         }
         return batch;
     };
-    const auto logBatch = [&](const QList<OldFile>& batch) {
-        if (writer != nullptr && !batch.isEmpty()) {
-            QStringList statements;
-            for (const OldFile& file : batch) {
-                statements << SqlText::insertValues(m_values.tbl_log,
-                                                    {file.path, file.stamp, rule.process, runText});
-            }
-            writer->submit(std::move(statements));
-        }
-    };
-    // Every batch's rows are committed before its files are touched, so a run cut short
-    // leaves no touched file without its row; the next batch is written meanwhile.
-    QList<OldFile> batch = takeBatch(0);
-    logBatch(batch);
-    for (qsizetype first = 0; first < oldCount; first += m_batchSize) {
-        if (writer != nullptr) {
-            writer->waitCommitted();
-        }
-        QList<OldFile> next = takeBatch(first + m_batchSize);
-        logBatch(next);
+    const auto rowsOf = [&run](const QList<OldFile>& batch) {
+        QList<LogRow> rows;
+        rows.reserve(batch.size());
         for (const OldFile& file : batch) {
-            const FileReport report = handle(rule, file, ontoItself);
-            ++outcome.handledFiles;
+            rows.append({file.path, file.stamp, run.rule.process, run.runText});
+        }
+        return rows;
+    };
+
+    // Every batch's rows are committed before its files are touched, so a run cut short
+    // leaves no touched file without its row; the next batch is written meanwhile, together
+    // with the corrections for the files of the batch before.
+    QList<LogCorrection> corrections;
+    QList<OldFile> batch = takeBatch();
+    if (writer != nullptr && !batch.isEmpty()) {
+        writer->submit(rowsOf(batch));
+    }
+    while (!batch.isEmpty()) {
+        const QList<qint64> rowids = writer != nullptr ? writer->waitCommitted() : QList<qint64>();
+        QList<OldFile> nextBatch = takeBatch();
+        if (writer != nullptr && !nextBatch.isEmpty()) {
+            writer->submit(rowsOf(nextBatch), std::exchange(corrections, {}));
+        }
+        for (qsizetype i = 0; i < batch.size(); ++i) {
+            const OldFile& file = batch[i];
+            const FileReport report = handle(run, file);
             if (report.status == FileStatus::Failed) {
                 outcome.failures.append({file.path, report.reason});
+            }
+            if (report.status != FileStatus::Skipped) {
+                ++outcome.handledFiles;
+            }
+            if (writer != nullptr && report.status == FileStatus::Failed) {
+                corrections.append({rowids[i], file.path, run.rule.process + kFailed});
+            } else if (writer != nullptr && report.status == FileStatus::Skipped) {
+                corrections.append({rowids[i], file.path, {}});
             }
             if (m_observer != nullptr) {
                 m_observer->fileHandled(report);
             }
         }
-        batch = std::move(next);
+        batch = std::move(nextBatch);
+    }
+    if (writer != nullptr && !corrections.isEmpty()) {
+        writer->submit({}, std::move(corrections));
+        writer->waitCommitted();
     }
 }
 
-FileReport MaintenanceRun::handle(const Rule& rule, const OldFile& file, bool ontoItself) {
+FileReport MaintenanceRun::handle(const RuleRun& run, const OldFile& file) {
+    const Rule& rule = run.rule;
+    const char* name = run.listing.name(*file.listed);
     FileReport report{rule,
                       file.path,
-                      copies(rule) ? joinPath(rule.destination, file.name) : QString(),
+                      copies(rule)
+                          ? rule.destination + u'/' + nameText(run.listing.nameView(*file.listed))
+                          : QString(),
                       file.stamp,
                       FileStatus::Done,
                       {}};
@@ -157,19 +268,44 @@ FileReport MaintenanceRun::handle(const Rule& rule, const OldFile& file, bool on
         report.status = FileStatus::Planned;
         return report;
     }
+    // Still the file that was listed, and still old? The listing may be minutes old by now.
+    struct stat now {};
+    const FileResult checked = m_fs.statAt(run.source, name, now);
+    if (!checked.ok()) {
+        report.status = checked.error == ENOENT ? FileStatus::Skipped : FileStatus::Failed;
+        report.reason = checked.reason;
+        return report;
+    }
+    if (!S_ISREG(now.st_mode) || now.st_dev != file.listed->device ||
+        now.st_ino != file.listed->inode ||
+        (now.st_mtim.tv_sec != file.listed->mtime &&
+         !(stampText(now.st_mtim.tv_sec) < run.cutoff))) {
+        report.status = FileStatus::Skipped;
+        return report;
+    }
     FileResult result;
-    if (ontoItself) {
+    if (run.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.process == kCopy) {
-        result = m_fs.copyFile(file.path, report.target, false);
+        result = m_fs.copyFile(run.source, name, now, run.destination, false);
     } else if (rule.process == kMove) {
-        result = moveTo(m_fs, file.path, report.target);
+        result = moveTo(m_fs, run.source, name, now, run.destination);
     } else if (rule.process == kDelete) {
-        result = m_fs.removeFile(file.path);
+        result = m_fs.removeFile(run.source, name);
     }
-    if (!result.ok()) {
+    if (result.error == ESTALE) {
+        report.status = FileStatus::Skipped;  // replaced between the check and the copy
+    } else if (!result.ok()) {
         report.status = FileStatus::Failed;
         report.reason = result.reason;
     }
     return report;
+}
+
+void MaintenanceRun::removeDeadTemporariesOnce(int directory) {
+    struct stat info {};
+    if (::fstat(directory, &info) == 0 &&
+        m_cleanedDirectories.insert({info.st_dev, info.st_ino}).second) {
+        removeDeadTemporaries(directory);
+    }
 }

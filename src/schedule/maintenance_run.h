@@ -1,14 +1,20 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <set>
+#include <utility>
 
 #include "schedule/file_system.h"
 #include "schedule/run_outcome.h"
 #include "storage/module_values.h"
 
 class LogWriter;
+struct ListedFile;
+struct Listing;
 
 // One row of the rule table, every field trimmed.
 struct Rule {
@@ -20,9 +26,10 @@ struct Rule {
     QString process;      // 処理
 };
 
-enum class FileStatus { Done, Failed, Planned };
+// Skipped: changed or replaced since it was listed, so left alone and not counted.
+enum class FileStatus { Done, Failed, Planned, Skipped };
 
-// One file the run handled (or, in a dry run, would handle).
+// One file the run handled (or, in a dry run, would handle). Paths are the text forms.
 struct FileReport {
     const Rule& rule;
     QString path;
@@ -47,29 +54,35 @@ public:
     MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer = nullptr);
 
     // Lists and reports what the run would handle, and changes nothing: no pruning, no log
-    // rows, no files.
+    // rows, no files, no lock. The values should then open the database read-only.
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // How many log rows are committed together before their files are touched.
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
 
     // Runs as of runAt, keeping the log for logDays days. Never throws: a failure of the store
-    // (or of the thread that writes to it) ends the run and comes back in the outcome.
+    // (or of the thread that writes to it) ends the run and comes back in the outcome, and so
+    // does another run holding the database.
     RunOutcome EXEC_DEL(const QDateTime& runAt, const QString& logDays);
 
 private:
+    struct RuleRun;
     struct OldFile {
+        const ListedFile* listed;
         QString path;
-        QString name;
         QString stamp;
     };
 
+    void applyRules(const QList<Rule>& rules, const QDateTime& runAt, RunOutcome& outcome);
     void applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                    RunOutcome& outcome);
-    FileReport handle(const Rule& rule, const OldFile& file, bool ontoItself);
+    void handleAll(LogWriter* writer, const RuleRun& run, RunOutcome& outcome);
+    FileReport handle(const RuleRun& run, const OldFile& file);
+    void removeDeadTemporariesOnce(int directory);
 
     ModuleValues m_values;
     FileSystem& m_fs;
     RunObserver* m_observer;
     bool m_dryRun = false;
     qsizetype m_batchSize = 1024;
+    std::set<std::pair<dev_t, ino_t>> m_cleanedDirectories;  // during one run
 };

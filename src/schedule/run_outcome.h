@@ -20,6 +20,8 @@ struct RunOutcome {
     // The user's message for a storage failure that ended the run; empty when none did.
     QString storageError;
     qsizetype handledFiles = 0;
+    // Another run held the database, so this one did nothing.
+    bool busy = false;
 };
 
 // One message for all the files a run left alone: a line each, at most 20, then "ほか N 件".

@@ -56,6 +56,29 @@ QString deleteLogBefore(const QString& table, const QString& cutoff) {
     return deleteAll(table) + u" WHERE 処理日時 < '"_s + cutoff + u"'"_s;
 }
 
+QString insertLogPrepared(const QString& table) {
+    return u"INSERT INTO "_s + table + u" VALUES ( ?,?,?,? )"_s;
+}
+
+namespace {
+
+QString logRowMatch(qint64 rowid, const QString& path) {
+    return u" WHERE rowid = "_s + QString::number(rowid) + u" AND 対象ファイル = '"_s +
+           QuoteSql(path) + u"'"_s;
+}
+
+}  // namespace
+
+QString updateLogProcess(const QString& table, qint64 rowid, const QString& path,
+                         const QString& process) {
+    return u"UPDATE "_s + table + u" SET 処理内容 = '"_s + QuoteSql(process) + u"'"_s +
+           logRowMatch(rowid, path);
+}
+
+QString deleteLogRow(const QString& table, qint64 rowid, const QString& path) {
+    return deleteAll(table) + logRowMatch(rowid, path);
+}
+
 QString insertValues(const QString& table, const QStringList& values) {
     qsizetype length = table.size() + 32;
     for (const QString& value : values) {

@@ -33,6 +33,15 @@ QString deleteOrder(const QString& table, const QString& order);
 QString renumberOrder(const QString& table, const QString& newOrder, const QString& oldOrder);
 // "UPDATE <table> SET 順序 = '<new>'" followed by a rule match.
 QString renumberMatch(const QString& table, const QString& newOrder, const QString& match);
+// "INSERT INTO <table> VALUES ( ?,?,?,? )": the per-file log row with its values bound, storing
+// exactly what insertValues would.
+QString insertLogPrepared(const QString& table);
+// "UPDATE <table> SET 処理内容 = '<process>' WHERE rowid = <rowid> AND 対象ファイル = '<path>'":
+// a run's own row, found by the row id it was given and checked by its path.
+QString updateLogProcess(const QString& table, qint64 rowid, const QString& path,
+                         const QString& process);
+// "DELETE FROM <table> WHERE rowid = <rowid> AND 対象ファイル = '<path>'"
+QString deleteLogRow(const QString& table, qint64 rowid, const QString& path);
 // "INSERT <table> VALUES ( '<v1>','<v2>',…,'<vN>' );", every value quoted.
 QString insertValues(const QString& table, const QStringList& values);
 

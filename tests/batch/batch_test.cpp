@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QProcess>
 
+#include "schedule/run_lock.h"
 #include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
@@ -66,7 +67,7 @@ TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
                              u"  2003/03/02 10:00:00 複写 "_s + b + u" → "_s + out + u"/b.txt\n"_s +
                              u"完了: 2 件を処理しました\n"_s);
 
-    fs.failCopyOf.insert(b);
+    fs.failCopyOf.insert("b.txt");
     EXPECT_EQ(batch(), kExitFailures);
     EXPECT_TRUE(this->out.contains(b + u" の処理に失敗しました（"_s));
     EXPECT_EQ(err, u"2 件中 1 件の処理に失敗しました\n"_s);
@@ -99,6 +100,14 @@ TEST(BatchProgram, CreatesAMissingDatabaseAndExitsWithTheDocumentedCodes) {
     QTemporaryDir dir;
     const QString db = dir.filePath(u"new.db"_s);
     QProcess process;
+    // A dry run creates nothing, not even the database.
+    process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--db"_s, db, u"--dry-run"_s});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), kExitUnusable);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+              u"データベース "_s + db + u" がありません\n"_s);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+
     process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--db"_s, db});
     ASSERT_TRUE(process.waitForFinished(30'000));
     EXPECT_EQ(process.exitCode(), kExitUnusable);  // created, but no schedule yet
@@ -108,4 +117,34 @@ TEST(BatchProgram, CreatesAMissingDatabaseAndExitsWithTheDocumentedCodes) {
     ASSERT_TRUE(process.waitForFinished(30'000));
     EXPECT_EQ(process.exitCode(), kExitUnusable);
     EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains(u"--nonsense"_s));
+}
+
+TEST_F(BatchTest, AnotherRunHoldingTheDatabaseEndsWithCodeFourAndADryRunWritesNothing) {
+    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
+    const QString db = tree.values().db_path;
+    const QStringList journals = {db + u"-wal"_s, db + u"-shm"_s};
+    for (const QString& journal : journals) {
+        ASSERT_FALSE(QFile::exists(journal));
+    }
+
+    EXPECT_EQ(batch({u"--dry-run"_s}), kExitComplete);
+    for (const QString& journal : journals) {
+        EXPECT_FALSE(QFile::exists(journal)) << journal.toStdString();
+    }
+    {
+        const RunLock lock(db);  // this process, mid-run, against the program below
+        ASSERT_TRUE(lock.held());
+        QProcess process;
+        process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--db"_s, db});
+        ASSERT_TRUE(process.waitForFinished(30'000));
+        EXPECT_EQ(process.exitCode(), kExitBusy);
+        EXPECT_EQ(QString::fromUtf8(process.readAllStandardError()),
+                  u"別の実行が進行中です（"_s + db + u"）\n"_s);
+        EXPECT_TRUE(QFile::exists(a));
+    }
+    EXPECT_EQ(batch(), kExitComplete);
+    EXPECT_FALSE(QFile::exists(a));
 }

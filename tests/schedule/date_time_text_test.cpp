@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "support/temp_tree.h"
 
 using namespace Qt::StringLiterals;
@@ -28,4 +30,22 @@ TEST(DateTimeText, CutoffIsCalendarDaysThenAFractionOfADay) {
     // Beyond any four-digit year nothing is older than the cutoff.
     EXPECT_EQ(cutoffText(run, 1e9), QString());
     EXPECT_EQ(cutoffText(run, 800'000), QString());
+}
+
+TEST(DateTimeText, StampsStayNineteenCharactersBeyondTheFourDigitYears) {
+    const qint64 year1 = at(u"0001/01/01 00:00:00"_s).toSecsSinceEpoch();
+    const struct {
+        qint64 seconds;
+        QString stamp;
+    } cases[] = {
+        {at(u"2003/03/29 09:05:07"_s).toSecsSinceEpoch(), u"2003/03/29 09:05:07"_s},
+        {year1, u"0001/01/01 00:00:00"_s},
+        {year1 - 400LL * 366 * 86'400, u"0000/01/01 00:00:00"_s},  // before year 0000
+        {std::numeric_limits<qint64>::min(), u"0000/01/01 00:00:00"_s},
+        {253'402'300'800LL + 86'400, u"9999/12/31 23:59:59"_s},  // in year 10000
+        {std::numeric_limits<qint64>::max(), u"9999/12/31 23:59:59"_s},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(stampText(c.seconds), c.stamp) << c.seconds;
+    }
 }

@@ -1,14 +1,33 @@
 #include "schedule/file_lister.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 
+#include "schedule/date_time_text.h"
 #include "schedule/folder_checker.h"
+#include "schedule/name_text.h"
+#include "schedule/unique_fd.h"
 #include "support/temp_tree.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+QStringList entries(const QString& dir, const QString& extension) {
+    const UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY));
+    const Listing listing = ReadDir(fd.get(), extension);
+    EXPECT_EQ(listing.error, 0);
+    QStringList texts;
+    for (const ListedFile& file : listing.files) {
+        texts << stampText(file.mtime) + u' ' + nameText(listing.nameView(file));
+    }
+    return texts;
+}
+
+}  // namespace
 
 TEST(FileLister, ListsRegularFilesOfTheExtensionOldestFirst) {
     TempTree tree;
@@ -24,19 +43,35 @@ TEST(FileLister, ListsRegularFilesOfTheExtensionOldestFirst) {
     const QString outside = tree.file(u"elsewhere.txt"_s, "x", at(u"2000/01/01 00:00:00"_s));
     ASSERT_TRUE(QFile::link(outside, dir + u"/link.txt"_s));
 
-    const Listing listing = ReadDir(dir, u"txt"_s);
-    EXPECT_TRUE(listing.error.isEmpty());
-    EXPECT_EQ(listing.entries,
+    EXPECT_EQ(entries(dir, u"txt"_s),
               (QStringList{u"2001/01/02 03:04:05 old.TXT"_s, u"2002/06/30 23:59:59 it's 日本.Txt"_s,
                            u"2003/03/01 10:00:00 a.txt"_s, u"2003/03/01 10:00:00 b.txt"_s}));
-    EXPECT_TRUE(ReadDir(dir, u"csv"_s).entries.isEmpty());
+    EXPECT_TRUE(entries(dir, u"csv"_s).isEmpty());
 }
 
 TEST(FileLister, AnUnreadableDirectorySaysWhy) {
-    TempTree tree;
-    const Listing listing = ReadDir(tree.path(u"missing"_s), u"txt"_s);
-    EXPECT_TRUE(listing.entries.isEmpty());
-    EXPECT_FALSE(listing.error.isEmpty());
+    const Listing listing = ReadDir(-1, u"txt"_s);
+    EXPECT_TRUE(listing.files.empty());
+    EXPECT_EQ(listing.error, EBADF);
+}
+
+TEST(FileLister, NamesAreShownLosslesslyWithInvalidBytesEscaped) {
+    const struct {
+        QByteArray bytes;
+        QString text;
+    } cases[] = {
+        {"plain.log", u"plain.log"_s},
+        {"alias\xff.log", u"alias\\xff.log"_s},
+        {"alias\xef\xbf\xbd.log", u"alias\uFFFD.log"_s},  // the replacement character itself
+        {"\xe6\x97\xa5\xe6\x9c\xac.log", u"日本.log"_s},
+        {"cut\xe6\x97.log", u"cut\\xe6\\x97.log"_s},    // a sequence cut short
+        {"over\xc0\xaf.log", u"over\\xc0\\xaf.log"_s},  // an overlong "/"
+        {"sur\xed\xa0\x80.log", u"sur\\xed\\xa0\\x80.log"_s},
+        {"\x80", u"\\x80"_s},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(nameText(c.bytes), c.text) << c.bytes.toHex().constData();
+    }
 }
 
 TEST(FolderChecker, TrueExactlyForDirectories) {

@@ -102,4 +102,13 @@ TEST(InterruptedRun, ACopyCutOffMidWriteLeavesNoPartialFileUnderItsName) {
     EXPECT_EQ(QFile(out + u'/' + temps[0]).size(), 1 << 20);
     EXPECT_EQ(loggedPaths(tree),
               (QSet<QString>{in + u"/a.dat"_s, in + u"/b.dat"_s, in + u"/c.dat"_s}));
+
+    // The writer is dead, so the next run into that destination removes its temporary.
+    PosixFileSystem fs;
+    EXPECT_TRUE(MaintenanceRun(tree.values(), fs)
+                    .EXEC_DEL(at(u"2003/03/30 09:05:07"_s), u"30"_s)
+                    .failures.isEmpty());
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u"a.dat"_s, u"b.dat"_s, u"c.dat"_s}));
+    EXPECT_EQ(TempTree::read(out + u"/c.dat"_s), big);
 }

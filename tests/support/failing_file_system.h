@@ -2,28 +2,38 @@
 
 #include <QSet>
 #include <cerrno>
+#include <functional>
 
 #include "schedule/file_system.h"
 
 // The real file system with failures injected where the disk cannot be made to fail on cue.
 class FailingFileSystem : public PosixFileSystem {
 public:
-    QSet<QString> failCopyOf;          // sources whose copy fails as a full disk would
+    QSet<QByteArray> failCopyOf;       // names whose copy fails as a full disk would
     bool renameAcrossDevices = false;  // every rename answers as between two file systems
     int durableCopies = 0;
+    std::function<void(const char* name)> beforeCheck;  // runs before each re-check
 
-    FileResult copyFile(const QString& source, const QString& target, bool durable) override {
-        if (failCopyOf.contains(source)) {
+    FileResult statAt(int directory, const char* name, struct stat& info) override {
+        if (beforeCheck) {
+            beforeCheck(name);
+        }
+        return PosixFileSystem::statAt(directory, name, info);
+    }
+
+    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected, int targetDir,
+                        bool durable) override {
+        if (failCopyOf.contains(QByteArray(name))) {
             return FileResult::fromErrno(ENOSPC);
         }
         durableCopies += durable ? 1 : 0;
-        return PosixFileSystem::copyFile(source, target, durable);
+        return PosixFileSystem::copyFile(sourceDir, name, expected, targetDir, durable);
     }
 
-    FileResult renameFile(const QString& source, const QString& target) override {
+    FileResult renameFile(int sourceDir, const char* name, int targetDir) override {
         if (renameAcrossDevices) {
             return FileResult::fromErrno(EXDEV);
         }
-        return PosixFileSystem::renameFile(source, target);
+        return PosixFileSystem::renameFile(sourceDir, name, targetDir);
     }
 };

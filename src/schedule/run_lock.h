@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+#include "schedule/unique_fd.h"
+
+// One run per database at a time, across processes: an exclusive flock(2) on "<db>.lock",
+// held while this object lives. The kernel drops it when the process dies, so a killed run
+// never blocks the next one.
+class RunLock {
+public:
+    explicit RunLock(const QString& databasePath);
+
+    bool held() const { return m_held; }
+    // errno when the lock file could not be opened; 0 when it was (held or taken by another).
+    int error() const { return m_error; }
+
+private:
+    UniqueFd m_fd;
+    bool m_held = false;
+    int m_error = 0;
+};
+
+// "別の実行が進行中です（<db>）"
+QString runInProgressMessage(const QString& databasePath);
