@@ -9,6 +9,7 @@
 
 #include "rules/rule_table.h"
 #include "schedule/maintenance_run.h"
+#include "schedule/run_lock.h"
 #include "schedule/schedule_check.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_form.h"
@@ -197,23 +198,32 @@ void Form_sweeprun::Timer1_Timer() {
     Command7->setEnabled(true);
     Command7->setText(u"設定"_s);
 
-    if (!outcome.storageError.isEmpty() || !outcome.result.isEmpty()) {
-        if (!outcome.failures.isEmpty()) {
-            m_prompts.message(failureSummary(outcome.failures));
-        }
-        m_prompts.message(outcome.storageError.isEmpty() ? missingDirectoryMessage(outcome.result)
-                                                         : outcome.storageError);
-        fnc_set(u"on"_s);
-    } else {
-        try {
-            ROAD_DSP_2();
-        } catch (const StorageError& error) {
-            reportStorage(error);
-        }
-        if (!outcome.failures.isEmpty()) {
-            m_prompts.message(failureSummary(outcome.failures));
-        }
+    // The list shows what the run did, however it ended, before anything is said.
+    QStringList notice;
+    try {
+        ROAD_DSP_2();
+    } catch (const StorageError& error) {
+        notice << error.message();
+    }
+    if (outcome.busy) {
+        notice << runInProgressMessage(m_values.db_path);
+    }
+    if (!outcome.storageError.isEmpty()) {
+        notice << outcome.storageError;
+    }
+    if (!outcome.failures.isEmpty()) {
+        notice << failureSummary(outcome.failures);
+    }
+    // Nobody may be there to answer: what went wrong is shown without stopping the schedule,
+    // and the next scheduled minute tries again. Only a missing directory needs the user.
+    if (!notice.isEmpty()) {
+        m_prompts.notify(notice.join(u'\n'));
+    }
+    if (outcome.result.isEmpty()) {
         Timer1->start();
+    } else {
+        m_prompts.message(missingDirectoryMessage(outcome.result));
+        fnc_set(u"on"_s);
     }
     if (m_closeRequested) {
         close();

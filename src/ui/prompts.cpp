@@ -21,6 +21,18 @@ void MessageBoxPrompts::message(const QString& text) {
     ask(m_parent, text, QMessageBox::Ok);
 }
 
+void MessageBoxPrompts::notify(const QString& text) {
+    if (m_notice == nullptr) {
+        m_notice =
+            new QMessageBox(QMessageBox::NoIcon, u"Quillon"_s, text, QMessageBox::Ok, m_parent);
+        m_notice->setAttribute(Qt::WA_DeleteOnClose);
+        m_notice->setWindowModality(Qt::NonModal);
+    }
+    m_notice->setText(text);
+    m_notice->show();
+    m_notice->raise();
+}
+
 bool MessageBoxPrompts::confirm(const QString& text) {
     return ask(m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
 
+class QMessageBox;
 class QWidget;
 
 // What the window asks of the user, behind an interface so tests can answer.
@@ -11,6 +13,9 @@ public:
     virtual ~Prompts() = default;
     // A message with an OK button.
     virtual void message(const QString& text) = 0;
+    // The same, without waiting for the user: the window and its timer go on while it is
+    // open, and a later notice replaces one still open, so there is one at a time.
+    virtual void notify(const QString& text) = 0;
     // OK and Cancel; true only for OK.
     virtual bool confirm(const QString& text) = 0;
     // The file-open dialog: the picked file, or empty when it was cancelled.
@@ -30,11 +35,13 @@ public:
     explicit MessageBoxPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text) override;
+    void notify(const QString& text) override;
     bool confirm(const QString& text) override;
     QString chooseFile() override;
 
 private:
     QWidget* m_parent;
+    QPointer<QMessageBox> m_notice;  // the open notice, if any
 };
 
 // Loads Qt's own Japanese texts, so the dialogs' buttons read OK / キャンセル. False when the

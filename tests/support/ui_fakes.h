@@ -9,6 +9,7 @@
 class ScriptedPrompts : public Prompts {
 public:
     QStringList messages;
+    QStringList notices;  // shown without waiting for the user
     bool answer = true;
     std::function<void()> onMessage;
 
@@ -18,6 +19,7 @@ public:
             onMessage();
         }
     }
+    void notify(const QString& text) override { notices << text; }
     bool confirm(const QString& text) override {
         messages << text;
         return answer;

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QTimer>
 
+#include "schedule/run_lock.h"
 #include "settings/schedule_store.h"
 #include "storage/connection.h"
 #include "support/temp_tree.h"
@@ -251,22 +252,64 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     EXPECT_TRUE(sawRunning);
 }
 
-TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAndLeavesTheLogListAsItWas) {
+TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDone) {
     tree.setSchedule(kMonday9h05);
-    tree.addRule({u"001"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s});
-    tree.addLogRow({u"/old"_s, u"2003/03/20 00:00:00"_s, u"削除"_s, u"2003/03/23 09:05:00"_s});
+    const QString in = tree.dir(u"in"_s);
+    tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    tree.addRule({u"002"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s});
     Form_sweeprun& f = start();
-    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 1);
-    {
-        Connection connection(tree.values());
-        connection.Execute(u"DELETE FROM day_log"_s);  // only a refresh would show this
-    }
+    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 0);
+    int rowsWhenTold = -1;
+    prompts.onMessage = [&] { rowsWhenTold = f.DataGrid2->model()->rowCount(); };
+
     clock.time = at(u"2003/03/24 09:05:30"_s);
     f.Timer1_Timer();
-    EXPECT_EQ(prompts.messages, QStringList{u"順序　001　の　"_s + tree.path(u"gone"_s) +
+    EXPECT_EQ(prompts.messages, QStringList{u"順序　002　の　"_s + tree.path(u"gone"_s) +
                                             u" が存在しません。正しく設定を行なってください"_s});
+    EXPECT_EQ(rowsWhenTold, 1);  // refreshed before the message
     expectRunMode(false);
-    EXPECT_EQ(f.DataGrid2->model()->rowCount(), 1);
+}
+
+TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
+    tree.setSchedule({u"月火水"_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    tree.addRule({u"001"_s, in, in + u"/"_s, u"log"_s, u"7"_s, u"移動"_s});  // onto itself
+    const QString stuck = tree.file(u"in/stuck.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    Form_sweeprun& f = start();
+    const struct {
+        QString day;
+        std::function<void()> before;
+        QString notice;  // how the notice starts
+    } cases[] = {
+        {u"2003/03/24 09:05:30"_s, [] {}, stuck + u" の処理に失敗しました（"_s},
+        {u"2003/03/25 09:05:30"_s,
+         [&] {
+             Connection connection(tree.values());
+             connection.Execute(
+                 u"CREATE TRIGGER refuse BEFORE INSERT ON day_log "
+                 u"BEGIN SELECT RAISE(ABORT, 'database is locked'); END"_s);
+         },
+         u"データベースの処理に失敗しました（database is locked"_s},
+        {u"2003/03/26 09:05:30"_s, [] {},
+         u"別の実行が進行中です（"_s + tree.values().db_path + u"）"_s},
+    };
+    std::optional<RunLock> otherRun;
+    for (const auto& c : cases) {
+        c.before();
+        if (c.notice.startsWith(u"別の実行"_s)) {
+            otherRun.emplace(tree.values().db_path);
+        }
+        prompts.notices.clear();
+        clock.time = at(c.day);
+        f.Timer1_Timer();
+        ASSERT_EQ(prompts.notices.size(), 1) << c.day.toStdString();
+        EXPECT_TRUE(prompts.notices[0].startsWith(c.notice)) << prompts.notices[0].toStdString();
+        EXPECT_TRUE(prompts.messages.isEmpty());  // nothing waits for an answer
+        expectRunMode(true);
+        EXPECT_EQ(f.Command7->text(), u"設定"_s);
+    }
+    EXPECT_TRUE(QFile::exists(stuck));
 }
 
 TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
@@ -287,9 +330,9 @@ TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
     f.Timer1_Timer();
     EXPECT_TRUE(closedDuringRun);
     EXPECT_FALSE(f.isVisible());
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(prompts.messages[0].split(u'\n').size(), 3);
-    EXPECT_TRUE(prompts.messages[0].startsWith(files[0] + u" の処理に失敗しました（"_s));
+    ASSERT_EQ(prompts.notices.size(), 1);
+    EXPECT_EQ(prompts.notices[0].split(u'\n').size(), 3);
+    EXPECT_TRUE(prompts.notices[0].startsWith(files[0] + u" の処理に失敗しました（"_s));
     for (const QString& file : files) {
         EXPECT_TRUE(QFile::exists(file));
     }

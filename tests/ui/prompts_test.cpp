@@ -44,3 +44,26 @@ TEST(Prompts, MessageBoxesAreTitledQuillonWithoutIconAndInJapanese) {
     inspectThen(QMessageBox::Ok);
     EXPECT_TRUE(prompts.confirm(u"削除しますか?"_s));
 }
+
+TEST(Prompts, ANoticeWaitsForNobodyAndALaterOneReplacesIt) {
+    QWidget window;
+    window.show();
+    MessageBoxPrompts prompts(&window);
+    prompts.notify(u"first"_s);
+    prompts.notify(u"second"_s);  // returns at once: no event loop was needed to answer
+
+    const QList<QMessageBox*> boxes = window.findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->text(), u"second"_s);
+    EXPECT_EQ(boxes[0]->windowTitle(), u"Quillon"_s);
+    EXPECT_TRUE(boxes[0]->isVisible());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    boxes[0]->button(QMessageBox::Ok)->click();
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.findChildren<QMessageBox*>().isEmpty());
+    prompts.notify(u"third"_s);  // a new one once the old is closed
+    ASSERT_EQ(window.findChildren<QMessageBox*>().size(), 1);
+    EXPECT_EQ(window.findChildren<QMessageBox*>()[0]->text(), u"third"_s);
+}
