@@ -10,6 +10,14 @@ QString selectAll(const QString& table) {
     return u"SELECT * FROM "_s + table;
 }
 
+QString countAll(const QString& table) {
+    return u"SELECT COUNT(*) FROM "_s + table;
+}
+
+QString page(const QString& select, int rows, qint64 offset) {
+    return select + u" LIMIT "_s + QString::number(rows) + u" OFFSET "_s + QString::number(offset);
+}
+
 QString selectOrdered(const QString& table) {
     return selectAll(table) + u" ORDER BY 順序"_s;
 }

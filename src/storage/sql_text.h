@@ -9,6 +9,10 @@ namespace SqlText {
 
 // "SELECT * FROM <table>"
 QString selectAll(const QString& table);
+// "SELECT COUNT(*) FROM <table>"
+QString countAll(const QString& table);
+// "<select> LIMIT <rows> OFFSET <offset>": one page of an ordered query.
+QString page(const QString& select, int rows, qint64 offset);
 // "SELECT * FROM <table> ORDER BY 順序"
 QString selectOrdered(const QString& table);
 // "SELECT * FROM <table> ORDER BY タイムスタンプ DESC"

@@ -2,7 +2,6 @@
 #include <QHeaderView>
 #include <QPalette>
 #include <QScreen>
-#include <QSqlDatabase>
 
 #include "settings/schedule_form.h"
 #include "settings/startup.h"
@@ -12,16 +11,33 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void setTextColour(QWidget* widget, const QColor& colour) {
+// Halfway to grey: how a coloured control looks when it is disabled.
+QColor muted(const QColor& colour) {
+    const QColor grey(160, 160, 160);
+    return QColor((colour.red() + grey.red()) / 2, (colour.green() + grey.green()) / 2,
+                  (colour.blue() + grey.blue()) / 2);
+}
+
+// Sets one palette role, with its muted form for the disabled state.
+void setColour(QWidget* widget, const QList<QPalette::ColorRole>& roles, const QColor& colour) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    palette.setColor(QPalette::ButtonText, colour);
-    palette.setColor(QPalette::Text, colour);
+    for (const QPalette::ColorRole role : roles) {
+        palette.setColor(QPalette::Active, role, colour);
+        palette.setColor(QPalette::Inactive, role, colour);
+        palette.setColor(QPalette::Disabled, role, muted(colour));
+    }
     widget->setPalette(palette);
 }
 
+// A flat face of one colour, as the buttons were designed; darker while pressed, muted when
+// disabled.
 void setFace(QPushButton* button, const QColor& colour) {
-    button->setStyleSheet(u"background-color: %1;"_s.arg(colour.name()));
+    button->setStyleSheet(
+        u"QPushButton { background-color: %1; border: 1px solid #8c8c8c; border-radius: 2px; }"
+        u" QPushButton:focus { border: 1px solid #3c3c3c; }"
+        u" QPushButton:pressed { background-color: %2; }"
+        u" QPushButton:disabled { background-color: %3; color: #9a9a9a; }"_s.arg(
+            colour.name(), colour.darker(115).name(), muted(colour).name()));
 }
 
 QTableView* grid() {
@@ -35,6 +51,10 @@ QTableView* grid() {
     view->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     view->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
     view->horizontalHeader()->setMinimumSectionSize(8);  // the width shares decide, not the style
+    // Room for eight digits, so the columns never move as the log grows.
+    view->verticalHeader()->setFixedWidth(QFontMetrics(font).horizontalAdvance(u"0000000"_s) + 8);
+    view->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     return view;
 }
 
@@ -45,6 +65,16 @@ int Form_sweeprun::twips(double value) const {
 }
 
 void Form_sweeprun::buildControls() {
+    const QFont font(u"Noto Sans CJK JP"_s, 9);
+    setFont(font);
+    // Each group is one frame with its caption set into the top line, its controls inside.
+    // Under a style sheet, controls no longer take their group's font: the sheet gives it.
+    setStyleSheet(
+        u"* { font-family: \"%1\"; font-size: 9pt; }"
+        u" QGroupBox { border: 1px solid #a8a8a8; border-radius: 3px; margin-top: %2px; }"
+        u" QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"_s
+            .arg(font.family())
+            .arg(QFontMetrics(font).height() / 2));
     // Every control is placed at its designed position in twips, relative to its group.
     const auto add = [this]<typename T>(QWidget* parent, const QString& name, T* widget,
                                         double left, double top, double width, double height) {
@@ -61,12 +91,17 @@ void Form_sweeprun::buildControls() {
         auto* combo = new QComboBox;
         combo->setEditable(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setCompleter(nullptr);  // what is typed is what is stored: "5" is not "50"
         return combo;
     };
 
     Frame7 = frame(this, u"Frame7"_s, u"オペレーション"_s, 120, 0, 10455, 735);
     Command2 = add(Frame7, u"Command2"_s, new QPushButton(u"実行"_s), 2760, 240, 1335, 375);
     Command7 = add(Frame7, u"Command7"_s, new QPushButton(u"設定"_s), 6240, 240, 1335, 375);
+    // This window's own addition: whether it runs, when next, and what the last run came to.
+    LabelNext = add(Frame7, u"LabelNext"_s, new QLabel, 240, 240, 2400, 375);
+    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7590, 240, 2805, 375);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
     Timer1->setTimerType(Qt::PreciseTimer);  // a coarse timer may slip past a whole minute
@@ -82,8 +117,8 @@ void Form_sweeprun::buildControls() {
                         new QCheckBox(weekdayCaptions()[static_cast<qsizetype>(i)]),
                         120 + 600 * static_cast<double>(i), 240, 495, 255);
     }
-    setTextColour(Check1[5], QColor(0, 0, 255));
-    setTextColour(Check1[6], QColor(255, 0, 0));
+    setColour(Check1[5], {QPalette::WindowText, QPalette::ButtonText}, QColor(0, 0, 255));
+    setColour(Check1[6], {QPalette::WindowText, QPalette::ButtonText}, QColor(255, 0, 0));
     Frame5 = frame(Frame4, u"Frame5"_s, u"実行時"_s, 4560, 240, 1215, 735);
     Combo1 = add(Frame5, u"Combo1"_s, editableCombo(), 120, 240, 975, 300);
     Frame6 = frame(Frame4, u"Frame6"_s, u"実行分"_s, 5880, 240, 1215, 735);
@@ -116,7 +151,7 @@ void Form_sweeprun::buildControls() {
     Text5 = add(Frame12, u"Text5"_s, new QLineEdit, 120, 240, 3975, 390);
     Command5 = add(Frame12, u"Command5"_s, new QPushButton(u"選択"_s), 4080, 240, 855, 375);
     for (QLineEdit* directory : {Text1, Text5}) {
-        directory->setStyleSheet(u"background-color: #ffffc0;"_s);
+        setColour(directory, {QPalette::Base}, QColor(255, 255, 192));
     }
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
@@ -132,8 +167,10 @@ void Form_sweeprun::buildControls() {
 }
 
 void Form_sweeprun::applyStartupLayout() {
-    const QScreen* screen = this->screen();
-    const double screenTwips = screen->geometry().height() * 1440.0 / logicalDpiY();
+    // The outer frame, title bar included, takes the screen's height.
+    m_layoutDecoration = decorationHeight();
+    const double screenTwips =
+        (screen()->geometry().height() - m_layoutDecoration) * 1440.0 / logicalDpiY();
     const WindowLayout layout = startupLayout(screenTwips);
     const auto setHeight = [this](QWidget* widget, double top, double height) {
         widget->setGeometry(widget->x(), twips(top), widget->width(), twips(height));

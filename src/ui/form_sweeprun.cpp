@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QSqlError>
+#include <QScrollBar>
+#include <QStyle>
 
 #include "rules/rule_table.h"
 #include "schedule/maintenance_run.h"
 #include "schedule/run_lock.h"
 #include "schedule/schedule_check.h"
+#include "schedule/status_text.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_form.h"
 #include "settings/schedule_store.h"
@@ -42,20 +44,19 @@ int countRows(Connection& connection, const QString& sql) {
 
 Form_sweeprun::Form_sweeprun(const ModuleValues& values, Prompts& prompts, const Clock& clock,
                              FileSystem& fs, QWidget* parent)
-    : QWidget(parent), m_values(values), m_prompts(prompts), m_clock(clock), m_fs(fs) {
+    : QWidget(parent),
+      m_values(values),
+      m_prompts(prompts),
+      m_clock(clock),
+      m_fs(fs),
+      m_ruleModel(values),
+      m_logModel(values) {
     setObjectName(u"Form_sweeprun"_s);
     buildControls();
     wireHandlers();
 }
 
-Form_sweeprun::~Form_sweeprun() {
-    m_ruleModel.clear();
-    m_logModel.clear();
-    for (const QString& name : std::as_const(m_gridConnections)) {
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    }
-}
+Form_sweeprun::~Form_sweeprun() = default;
 
 void Form_sweeprun::wireHandlers() {
     // The operation buttons and the schedule clock.
@@ -81,6 +82,8 @@ void Form_sweeprun::Form_Load() {
     setWindowTitle(
         windowCaption(QUILLON_VERSION_MAJOR, QUILLON_VERSION_MINOR, QUILLON_VERSION_PATCH));
     applyStartupLayout();
+    // Whatever start-up has to say is said over the window, not on an empty screen.
+    show();
     try {
         ROAD_DSP(QString());
         ROAD_DSP_2();
@@ -102,6 +105,7 @@ void Form_sweeprun::fnc_set(const QString& mode) {
         Timer1->stop();
     }
     Command7->setEnabled(runMode);
+    LabelNext->setText(runMode ? nextRunText(m_clock.now(), m_schedule) : u"設定中"_s);
     const bool enable = !runMode;
     for (QWidget* widget :
          std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame8,
@@ -184,7 +188,11 @@ void Form_sweeprun::Command7_Click() {
 }
 
 void Form_sweeprun::Timer1_Timer() {
-    if (m_running || !isScheduledMinute(m_clock.now(), m_schedule)) {
+    if (m_running) {
+        return;
+    }
+    if (!isScheduledMinute(m_clock.now(), m_schedule)) {
+        LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
         return;
     }
     Timer1->stop();
@@ -193,10 +201,12 @@ void Form_sweeprun::Timer1_Timer() {
     m_running = true;
     YieldingObserver observer;
     MaintenanceRun run(m_values, m_fs, &observer);
-    const RunOutcome outcome = run.EXEC_DEL(m_clock.now(), m_schedule.logDays);
+    const QDateTime runAt = m_clock.now();
+    const RunOutcome outcome = run.EXEC_DEL(runAt, m_schedule.logDays);
     m_running = false;
     Command7->setEnabled(true);
     Command7->setText(u"設定"_s);
+    showFitted(LabelLast, lastRunText(runAt, outcome));
 
     // The list shows what the run did, however it ended, before anything is said.
     QStringList notice;
@@ -221,12 +231,32 @@ void Form_sweeprun::Timer1_Timer() {
     }
     if (outcome.result.isEmpty()) {
         Timer1->start();
+        LabelNext->setText(nextRunText(m_clock.now(), m_schedule));
     } else {
         m_prompts.message(missingDirectoryMessage(outcome.result));
         fnc_set(u"on"_s);
     }
     if (m_closeRequested) {
         close();
+    }
+}
+
+void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
+    // A count of millions is a little wider than the room beside the buttons: a point smaller
+    // then, rather than cut.
+    label->setStyleSheet(QString());
+    label->setText(text);
+    if (label->sizeHint().width() > label->width()) {
+        label->setStyleSheet(u"font-size: 8pt;"_s);
+    }
+}
+
+void Form_sweeprun::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    // A window manager frames the window only once it is shown: then the frame, title bar
+    // included, is fitted to the screen.
+    if (m_layoutDecoration >= 0 && decorationHeight() != m_layoutDecoration) {
+        applyStartupLayout();
     }
 }
 
@@ -240,34 +270,34 @@ void Form_sweeprun::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-QSqlDatabase Form_sweeprun::gridDatabase(const QString& name) {
-    const QString connectionName =
-        u"quillon-grid-%1-%2"_s.arg(name).arg(reinterpret_cast<quintptr>(this));
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (!db.isValid()) {
-        db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
-        m_gridConnections << connectionName;
-    }
-    if (!db.isOpen()) {
-        db.setDatabaseName(m_values.cn_str);
-        db.setConnectOptions(u"QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=10000"_s);
-        if (!db.open()) {
-            throw StorageError::fromSql(db.lastError());
-        }
-    }
-    return db;
-}
-
 double Form_sweeprun::formInnerWidthTwips() const {
     return width() * 1440.0 / logicalDpiY();
 }
 
-void Form_sweeprun::setColumnWidths(QTableView* grid, const std::initializer_list<int>& shares) {
-    int column = 0;
-    for (const int share : shares) {
-        const auto widthTwips =
-            static_cast<float>((formInnerWidthTwips() - 600) * (share / 9000.0));
-        grid->setColumnWidth(column++, twips(widthTwips));
+// Columns whose every value must show whole get the width their longest text needs in the grid's
+// font (or their header, if wider); some keep their designed share of the window; the rest of
+// the grid is split among the remaining columns.
+void Form_sweeprun::fitColumns(QTableView* grid, const QList<std::pair<int, QString>>& fitted,
+                               const QList<std::pair<int, int>>& shares, const QList<int>& rest) {
+    // What a cell draws around its text: the focus frame's margin and a pixel on either side,
+    // and the grid line.
+    const int cellMargin =
+        2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1) + 1;
+    int left = grid->width() - 2 * grid->frameWidth() - grid->verticalHeader()->width() -
+               grid->verticalScrollBar()->sizeHint().width();
+    for (const auto& [column, text] : fitted) {
+        const int width = std::max(grid->fontMetrics().horizontalAdvance(text) + cellMargin,
+                                   grid->horizontalHeader()->sectionSizeHint(column));
+        grid->setColumnWidth(column, width);
+        left -= width;
+    }
+    for (const auto& [column, share] : shares) {
+        const int width = twips((formInnerWidthTwips() - 600) * (share / 9000.0));
+        grid->setColumnWidth(column, width);
+        left -= width;
+    }
+    for (const int column : rest) {
+        grid->setColumnWidth(column, std::max(left / static_cast<int>(rest.size()), 8));
     }
 }
 
@@ -279,30 +309,24 @@ void Form_sweeprun::ROAD_DSP(const QString& order) {
         total = countRows(connection, SqlText::selectAll(m_values.tbl_rule));
         position = countRows(connection, SqlText::selectBefore(m_values.tbl_rule, order));
     }
-    m_ruleModel.setQuery(SqlText::selectOrdered(m_values.tbl_rule), gridDatabase(u"rules"_s));
-    if (m_ruleModel.lastError().isValid()) {
-        throw StorageError::fromSql(m_ruleModel.lastError());
-    }
-    while (m_ruleModel.canFetchMore()) {
-        m_ruleModel.fetchMore();  // at most 999 rules
-    }
+    m_ruleModel.setQuery(m_values.tbl_rule, SqlText::selectOrdered(m_values.tbl_rule));
     DataGrid1->setModel(&m_ruleModel);
     // A refreshed list starts at its top, with its scroll range already fitted to the rows.
     DataGrid1->doItemsLayout();
     DataGrid1->scrollToTop();
-    setColumnWidths(DataGrid1, {500, 2000, 2000, 1100, 1100});
+    fitColumns(DataGrid1, {{0, u"000"_s}, {5, u"複写"_s}}, {{3, 1100}, {4, 1100}}, {1, 2});
     GridRows rows(DataGrid1);
     positionRuleList(rows, total, position);
 }
 
 void Form_sweeprun::ROAD_DSP_2() {
-    // Rows are fetched as the list is scrolled, so a long log opens at once.
-    m_logModel.setQuery(SqlText::selectLog(m_values.tbl_log), gridDatabase(u"log"_s));
-    if (m_logModel.lastError().isValid()) {
-        throw StorageError::fromSql(m_logModel.lastError());
-    }
+    // Rows are read as the list is scrolled, so a long log opens at once; a refreshed list
+    // shows its top, where the newest files are.
+    m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log));
     DataGrid2->setModel(&m_logModel);
-    setColumnWidths(DataGrid2, {4000, 1500, 1000, 1500});
+    DataGrid2->scrollToTop();
+    const QString dateTime = u"0000/00/00 00:00:00"_s;
+    fitColumns(DataGrid2, {{1, dateTime}, {2, u"複写失敗"_s}, {3, dateTime}}, {}, {0});
 }
 
 RuleTable Form_sweeprun::ruleTable() const {

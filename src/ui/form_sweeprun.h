@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSqlQueryModel>
 #include <QTableView>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +16,7 @@
 #include "schedule/file_system.h"
 #include "settings/schedule.h"
 #include "storage/module_values.h"
+#include "storage/paged_query_model.h"
 #include "ui/prompts.h"
 
 class RuleTable;
@@ -83,21 +83,26 @@ public:
     QComboBox* Combo1;                     // hour
     QComboBox* Combo2;                     // minute
     QLabel* Label1;                        // order of the rule in the editor
+    QLabel* LabelNext;                     // 設定中, or when the next run is
+    QLabel* LabelLast;                     // what the last run came to
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
 
 private:
     void buildControls();
     void wireHandlers();
     void applyStartupLayout();
+    static void showFitted(QLabel* label, const QString& text);
+    int decorationHeight() const { return frameGeometry().height() - geometry().height(); }
     int twips(double value) const;
     double formInnerWidthTwips() const;
-    void setColumnWidths(QTableView* grid, const std::initializer_list<int>& shares);
-    QSqlDatabase gridDatabase(const QString& name);
+    void fitColumns(QTableView* grid, const QList<std::pair<int, QString>>& fitted,
+                    const QList<std::pair<int, int>>& shares, const QList<int>& rest);
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
     RuleEntry ruleEntry() const;
@@ -108,9 +113,9 @@ private:
     const Clock& m_clock;
     FileSystem& m_fs;
     Schedule m_schedule;
-    QSqlQueryModel m_ruleModel;
-    QSqlQueryModel m_logModel;
-    QStringList m_gridConnections;
+    PagedQueryModel m_ruleModel;
+    PagedQueryModel m_logModel;
     bool m_running = false;
     bool m_closeRequested = false;
+    int m_layoutDecoration = -1;  // the frame height the layout was made for; -1 before it
 };

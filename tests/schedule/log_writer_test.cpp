@@ -16,9 +16,9 @@ namespace {
 QStringList stored(const TempTree& tree) {
     Connection connection(tree.values());
     QSqlQuery query(connection.database());
-    EXPECT_TRUE(query.exec(
-        u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
-        u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s));
+    EXPECT_TRUE(
+        query.exec(u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
+                   u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s));
     QStringList rows;
     while (query.next()) {
         QStringList row;

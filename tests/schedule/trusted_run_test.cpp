@@ -100,7 +100,9 @@ TEST_F(TrustedRunTest, ADirectorySwappedMidRuleNeverRedirectsTheRun) {
         tree.file(u"in/f%1.log"_s.arg(i), "mine", kOld.addSecs(i));
         tree.file(u"others/f%1.log"_s.arg(i), "someone else's", kOld.addSecs(i));
     }
-    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    // The rule names its directory through a link of its own, which is followed once.
+    ASSERT_TRUE(QFile::link(in, tree.path(u"via"_s)));
+    tree.addRule({u"001"_s, tree.path(u"via"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s});
     recorder.afterFile = [&, swapped = false](const FileReport&) mutable {
         if (!swapped) {
             swapped = true;

@@ -73,16 +73,3 @@ TEST_F(RuleListTest, TheRuleIsShownPagedFromTheTopOrCountedBackFromTheEnd) {
     f.ROAD_DSP(u"0'1"_s);  // an apostrophe reaches SQL doubled, not as an error
     EXPECT_EQ(current().first, u"001"_s);
 }
-
-TEST_F(RuleListTest, ColumnWidthsFollowTheirShares) {
-    Form_sweeprun& f = start(1);
-    const double inner = f.width() * 1440.0 / f.logicalDpiY();
-    const auto pixels = [&](int share) {
-        return qRound((inner - 600) * share / 9000.0 * f.logicalDpiY() / 1440.0);
-    };
-    EXPECT_EQ(f.DataGrid1->columnWidth(0), pixels(500));
-    EXPECT_EQ(f.DataGrid1->columnWidth(1), pixels(2000));
-    EXPECT_EQ(f.DataGrid1->columnWidth(4), pixels(1100));
-    EXPECT_EQ(f.DataGrid2->columnWidth(0), pixels(4000));
-    EXPECT_EQ(f.DataGrid2->columnWidth(3), pixels(1500));
-}

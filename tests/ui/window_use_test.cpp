@@ -1,0 +1,209 @@
+// The window as a person uses it over days: a real log, typed times, a clock that moves.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QStyledItemDelegate>
+#include <QTest>
+
+#include "schedule/status_text.h"
+#include "settings/schedule_store.h"
+#include "storage/connection.h"
+#include "storage/sql_text.h"
+#include "support/temp_tree.h"
+#include "support/ui_fakes.h"
+#include "ui/form_sweeprun.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class WindowUseTest : public testing::Test {
+protected:
+    Form_sweeprun& start() {
+        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
+        form->Form_Load();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        return *form;
+    }
+
+    void addLog(int rows) {
+        Connection connection(tree.values());
+        Transaction transaction(connection);
+        for (int i = 0; i < rows; ++i) {
+            connection.Execute(SqlText::insertValues(
+                tree.values().tbl_log,
+                {u"/old/%1.log"_s.arg(i),
+                 at(u"2003/01/01 00:00:00"_s).addSecs(i).toString(u"yyyy/MM/dd HH:mm:ss"_s),
+                 u"削除"_s, u"2003/03/20 09:05:00"_s}));
+        }
+        transaction.commit();
+    }
+
+    // What a checkpoint that empties the write-ahead log answers: 0 when nothing held it back.
+    int checkpointBusy() {
+        Connection connection(tree.values());
+        QSqlQuery query(connection.database());
+        EXPECT_TRUE(query.exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
+        return query.next() ? query.value(0).toInt() : -1;
+    }
+
+    TempTree tree;
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    PosixFileSystem fs;
+    std::unique_ptr<Form_sweeprun> form;
+};
+
+const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};
+
+}  // namespace
+
+TEST_F(WindowUseTest, TheLogListFollowsEveryRunAtAnySizeAndPinsNoSnapshot) {
+    tree.setSchedule(kMonday9h05);
+    addLog(3000);
+    const QString in = tree.dir(u"in"_s);
+    const QString file = tree.file(u"in/new.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    Form_sweeprun& f = start();
+    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 3000);
+    f.DataGrid2->scrollToBottom();  // read far down, as a person scrolling would
+    QApplication::processEvents();
+    EXPECT_EQ(checkpointBusy(), 0);
+
+    clock.time = at(u"2003/03/24 09:05:30"_s);
+    f.Timer1_Timer();
+    EXPECT_FALSE(QFile::exists(file));
+    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 3001);
+    EXPECT_EQ(f.DataGrid2->verticalScrollBar()->value(), 0);  // at its top again
+    EXPECT_EQ(f.DataGrid2->rowAt(0), 0);
+    EXPECT_EQ(f.DataGrid2->model()->index(0, 0).data().toString(), file);
+    EXPECT_EQ(f.DataGrid2->model()->index(3000, 0).data().toString(), u"/old/0.log"_s);
+    EXPECT_EQ(checkpointBusy(), 0);
+}
+
+TEST_F(WindowUseTest, TypedHoursAndMinutesAreStoredAsTyped) {
+    Form_sweeprun& f = start();  // no schedule yet: settings mode
+    const struct {
+        QString hour;
+        QString minute;
+        QString storedHour;
+        QString storedMinute;
+    } cases[] = {
+        {u"1"_s, u"5"_s, u"01"_s, u"05"_s},
+        {u"5"_s, u"3"_s, u"05"_s, u"03"_s},
+        {u"23"_s, u"59"_s, u"23"_s, u"59"_s},
+    };
+    for (const auto& c : cases) {
+        f.Command7_Click();
+        QTest::mouseClick(f.Check1[0], Qt::LeftButton);
+        for (const auto& [combo, text] : {std::pair{f.Combo1, c.hour}, {f.Combo2, c.minute}}) {
+            QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+            QTest::keyClick(combo->lineEdit(), Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(combo->lineEdit(), text);
+        }
+        f.Text4->setText(u"30"_s);
+        QTest::mouseClick(f.Command2, Qt::LeftButton);
+        const std::optional<Schedule> stored = readStoredSchedule(tree.values());
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->hour, c.storedHour) << c.hour.toStdString();
+        EXPECT_EQ(stored->minute, c.storedMinute) << c.minute.toStdString();
+    }
+}
+
+TEST_F(WindowUseTest, EveryDateTimeAndEveryRuleOrderAndProcessShowWhole) {
+    addLog(3);
+    tree.addRule({u"001"_s, u"/src"_s, u"/dst"_s, u"txt"_s, u"7"_s, u"複写"_s});
+    Form_sweeprun& f = start();
+    const auto fits = [](QTableView* grid, int column) {
+        QStyleOptionViewItem option;
+        option.initFrom(grid->viewport());
+        option.font = grid->font();
+        option.fontMetrics = QFontMetrics(grid->font());
+        const QModelIndex index = grid->model()->index(0, column);
+        return grid->itemDelegate()->sizeHint(option, index).width() <= grid->columnWidth(column);
+    };
+    {
+        Connection connection(tree.values());  // the widest digits there are
+        connection.Execute(
+            u"UPDATE day_log SET タイムスタンプ = '2008/08/08 08:08:08', "
+            u"処理日時 = '2000/10/20 20:00:08', 処理内容 = '複写失敗'"_s);
+    }
+    f.ROAD_DSP_2();
+    const int rowHeader = f.DataGrid2->verticalHeader()->width();
+    for (const int column : {1, 2, 3}) {
+        EXPECT_TRUE(fits(f.DataGrid2, column)) << column;
+    }
+    for (const int column : {0, 5}) {
+        EXPECT_TRUE(fits(f.DataGrid1, column)) << column;
+    }
+    // The path takes the rest, and the row numbers keep their width as the log grows.
+    EXPECT_GT(f.DataGrid2->columnWidth(0), f.DataGrid2->columnWidth(1) * 2);
+    addLog(3000);
+    f.ROAD_DSP_2();
+    EXPECT_EQ(f.DataGrid2->verticalHeader()->width(), rowHeader);
+}
+
+TEST_F(WindowUseTest, DisabledControlsLookDisabledAndTheButtonFacesAreFlat) {
+    tree.setSchedule(kMonday9h05);
+    Form_sweeprun& f = start();  // run mode: the editors are disabled
+    const auto colour = [](QWidget* widget, QPalette::ColorRole role) {
+        return widget->palette().color(widget->isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       role);
+    };
+    // The middle of a button's top and bottom edges, inside its border.
+    const auto face = [](QPushButton* button) {
+        const QImage image = button->grab().toImage();
+        return std::pair{image.pixelColor(image.width() / 2, 3),
+                         image.pixelColor(image.width() / 2, image.height() - 4)};
+    };
+    ASSERT_FALSE(f.Check1[5]->isEnabled());
+    const QColor disabledBlue = colour(f.Check1[5], QPalette::WindowText);
+    const QColor disabledYellow = colour(f.Text1, QPalette::Base);
+    EXPECT_NE(disabledBlue, QColor(0, 0, 255));
+    EXPECT_GT(disabledBlue.blue(), disabledBlue.red());  // muted, still blue
+    EXPECT_NE(colour(f.Check1[6], QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_NE(disabledYellow, QColor(255, 255, 192));
+    EXPECT_NE(face(f.Command3).first, QColor(192, 255, 192));
+
+    f.Command7_Click();  // settings mode
+    EXPECT_EQ(colour(f.Check1[5], QPalette::WindowText), QColor(0, 0, 255));
+    EXPECT_EQ(colour(f.Check1[6], QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(colour(f.Text1, QPalette::Base), QColor(255, 255, 192));
+    EXPECT_EQ(face(f.Command3), std::pair(QColor(192, 255, 192), QColor(192, 255, 192)));
+    EXPECT_EQ(face(f.Command4), std::pair(QColor(255, 192, 192), QColor(255, 192, 192)));
+}
+
+TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
+    tree.setSchedule(kMonday9h05);
+    const QString in = tree.dir(u"in"_s);
+    tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    clock.time = at(u"2003/03/23 23:59:10"_s);  // a Sunday
+    Form_sweeprun& f = start();
+    EXPECT_EQ(f.LabelNext->text(), u"次回 03/24（月）09:05"_s);
+    EXPECT_EQ(f.LabelLast->text(), QString());
+
+    clock.time = at(u"2003/03/24 09:05:30"_s);
+    f.Timer1_Timer();
+    EXPECT_EQ(f.LabelLast->text(), u"前回 03/24 09:05 完了 1 件"_s);
+    EXPECT_EQ(f.LabelNext->text(), u"次回 03/31（月）09:05"_s);
+
+    QTest::mouseClick(f.Command7, Qt::LeftButton);
+    EXPECT_EQ(f.LabelNext->text(), u"設定中"_s);
+    // The widest texts fit where they stand: a hundred thousand files at the window's size,
+    // millions a point smaller.
+    EXPECT_LE(f.LabelNext->sizeHint().width(), f.LabelNext->width());
+    QFont font = f.LabelLast->font();
+    EXPECT_EQ(QFontInfo(font).family(), u"Noto Sans CJK JP"_s);
+    EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 123,456 件"_s),
+              f.LabelLast->width());
+    font.setPointSize(8);
+    EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 1,234,567 件"_s),
+              f.LabelLast->width());
+}
