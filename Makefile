@@ -2,7 +2,9 @@
 BUILD_DIR ?= build
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: run test build deps bench format
+PACKAGE_DIR ?= build-deb
+
+.PHONY: run test build deps bench format install package
 
 deps:
 	@bash scripts/install-deps.sh
@@ -16,6 +18,18 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j 2
+
+# Installs under /usr/local (or CMAKE_INSTALL_PREFIX at configure time); DESTDIR is honoured.
+install: build
+	cmake --install $(BUILD_DIR)
+
+# The Debian package quillon_<version>_<arch>.deb, built for /usr in a tree of its own.
+package: deps
+	cmake -S . -B $(PACKAGE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+		-DBUILD_TESTING=OFF
+	cmake --build $(PACKAGE_DIR)
+	cd $(PACKAGE_DIR) && cpack
+	cp $(PACKAGE_DIR)/quillon_*.deb .
 
 # Speed and memory against find / mv / cp on trees of old files (see README, Performance).
 bench: build

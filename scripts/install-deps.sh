@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
     libgtest-dev libgmock-dev
     fonts-noto-cjk tzdata
+    desktop-file-utils appstream man-db dpkg-dev file
 )
 
 missing=()

@@ -1,18 +1,29 @@
 #include <QApplication>
+#include <QIcon>
 
 #include "schedule/file_system.h"
+#include "storage/database_location.h"
 #include "storage/module_values.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
 #include "ui/form_sweeprun.h"
 #include "ui/prompts.h"
 
+using namespace Qt::StringLiterals;
+
 // The start-up procedure: where the database is, then the one window.
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     installJapaneseTranslation();  // without it the buttons read in English, nothing worse
-    const ModuleValues values = ModuleValues::forDirectory(QCoreApplication::applicationDirPath());
+    QGuiApplication::setDesktopFileName(u"org.quillon.Quillon"_s);
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(u"org.quillon.Quillon"_s, QIcon(u":/org.quillon.Quillon.png"_s)));
+    const ModuleValues values = ModuleValues::forDatabase(databasePath());
     MessageBoxPrompts prompts;
+    if (const QString problem = prepareDatabaseFolder(values.db_path); !problem.isEmpty()) {
+        prompts.message(problem);
+        return 1;
+    }
     try {
         ensureSchema(values);
     } catch (const StorageError& error) {

@@ -5,9 +5,11 @@
 
 #include "schedule/maintenance_run.h"
 #include "schedule/run_lock.h"
+#include "schedule/schedule_check.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_store.h"
 #include "storage/database_access.h"
+#include "storage/database_location.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
 
@@ -74,11 +76,34 @@ QString storedLogDays(const ModuleValues& values, QString& refusal) {
     return logDays;
 }
 
+// Whether the stored schedule names this minute, on the window timer's own check. A missing
+// database has no schedule; it is read without creating or changing anything.
+bool scheduledNow(const ModuleValues& values, const QDateTime& at) {
+    if (!QFileInfo::exists(values.db_path)) {
+        return false;
+    }
+    const std::optional<Schedule> schedule = readStoredSchedule(readOnlyValues(values));
+    return schedule && isScheduledMinute(at, *schedule);
+}
+
 }  // namespace
 
 int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
              bool progress) {
     ModuleValues values = ModuleValues::forDatabase(options.dbPath);
+    const QDateTime at = options.at.isValid() ? options.at : QDateTime::currentDateTime();
+    if (options.ifDue) {
+        // Asked every minute by a timer: unless this is the scheduled minute, nothing is done,
+        // said or created.
+        try {
+            if (!scheduledNow(values, at)) {
+                return kExitComplete;
+            }
+        } catch (const StorageError& error) {
+            err << error.message() << u'\n';
+            return kExitUnusable;
+        }
+    }
     if (options.dryRun) {
         // A dry run creates and changes nothing, the database included.
         if (!QFileInfo::exists(values.db_path)) {
@@ -86,8 +111,12 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
             return kExitUnusable;
         }
         values = readOnlyValues(values);
-    } else if (const std::optional<QString> problem = unwritableDatabase(values)) {
-        err << *problem << u'\n';
+    } else if (const QString problem = prepareDatabaseFolder(values.db_path); !problem.isEmpty()) {
+        err << problem << u'\n';
+        return kExitUnusable;
+    } else if (const std::optional<QString> unwritable = unwritableDatabase(values)) {
+        // Checked before anything opens the database, which would leave journal files behind.
+        err << *unwritable << u'\n';
         return kExitUnusable;
     }
     QString logDays;
@@ -110,7 +139,6 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     if (options.dryRun) {
         out << u"ドライラン: 処理する予定のファイルを表示します。何も変更しません。\n"_s;
     }
-    const QDateTime at = options.at.isValid() ? options.at : QDateTime::currentDateTime();
     const RunOutcome outcome = run.EXEC_DEL(at, logDays);
     observer.finish();
     out.flush();

@@ -9,8 +9,12 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
         const QString& argument = arguments[i];
         if (argument == u"--dry-run"_s) {
             result.options.dryRun = true;
+        } else if (argument == u"--if-due"_s) {
+            result.options.ifDue = true;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
             result.options.help = true;
+        } else if (argument == u"--version"_s) {
+            result.options.version = true;
         } else if (argument == u"--db"_s || argument == u"--at"_s) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
                 result.error = argument + u" には値が必要です"_s;
@@ -36,12 +40,22 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
     return result;
 }
 
-QString batchUsage() {
-    return u"使い方: sweeprun-batch [--db PATH] [--dry-run] [--at \"yyyy/MM/dd HH:mm:ss\"]\n"
-           u"  --db PATH   使うデータベース（既定: プログラムと同じディレクトリの sweeprun.db）\n"
+QString batchUsage(const QString& defaultDbPath) {
+    return u"使い方: sweeprun-batch [--db PATH] [--dry-run] [--if-due] [--at \"yyyy/MM/dd "
+           u"HH:mm:ss\"]\n"
+           u"保守スケジュールに従った保守処理を、ウィンドウなしで 1 回実行します。\n"
+           u"  --db PATH   使うデータベース（既定: %1。環境変数 QUILLON_DB で変更可）\n"
            u"  --dry-run   処理する予定のファイルを表示するだけで、何も変更しない\n"
+           u"  --if-due    保存されたスケジュールの曜日・時・分に当たるときだけ実行する\n"
+           u"              （当たらなければ何も表示せずに終了コード 0 で終わる）\n"
            u"  --at 日時   この日時に実行したものとして処理する（既定: 現在）\n"
+           u"  --help      この説明を表示する\n"
+           u"  --version   版を表示する\n"
            u"終了コード: 0 完了 / 1 処理できないファイルあり / 2 ディレクトリが存在しない / "
-           u"3 設定・データベース・コマンドラインが使えない / "
-           u"4 別の実行が進行中\n"_s;
+           u"3 設定・データベース・コマンドラインが使えない / 4 別の実行が進行中\n"_s.arg(
+               defaultDbPath);
+}
+
+QString batchVersion() {
+    return u"sweeprun-batch "_s + QStringLiteral(QUILLON_VERSION) + u'\n';
 }

@@ -7,8 +7,10 @@
 struct BatchOptions {
     QString dbPath;
     bool dryRun = false;
-    QDateTime at;  // the run's date-time; invalid means now
+    QDateTime at;        // the run's date-time; invalid means now
+    bool ifDue = false;  // run only when the stored schedule names this minute
     bool help = false;
+    bool version = false;
 };
 
 struct BatchOptionsResult {
@@ -16,7 +18,8 @@ struct BatchOptionsResult {
     QString error;  // what is wrong with the command line; empty when nothing is
 };
 
-// Reads `[--db PATH] [--dry-run] [--at "yyyy/MM/dd HH:mm:ss"] [--help]`.
+// Reads `[--db PATH] [--dry-run] [--if-due] [--at "yyyy/MM/dd HH:mm:ss"] [--help] [--version]`.
 BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString& defaultDbPath);
 
-QString batchUsage();
+QString batchUsage(const QString& defaultDbPath);
+QString batchVersion();

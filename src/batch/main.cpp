@@ -6,21 +6,20 @@
 #include <exception>
 
 #include "batch/batch_command.h"
-#include "storage/module_values.h"
+#include "storage/database_location.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QString defaultDb =
-        ModuleValues::forDirectory(QCoreApplication::applicationDirPath()).db_path;
+    const QString defaultDb = databasePath();
     const BatchOptionsResult parsed = parseBatchOptions(app.arguments().mid(1), defaultDb);
     if (!parsed.error.isEmpty()) {
-        err << parsed.error << u'\n' << batchUsage();
+        err << parsed.error << u'\n' << batchUsage(defaultDb);
         return kExitUnusable;
     }
-    if (parsed.options.help) {
-        out << batchUsage();
+    if (parsed.options.help || parsed.options.version) {
+        out << (parsed.options.help ? batchUsage(defaultDb) : batchVersion());
         return kExitComplete;
     }
     // Lines to a file or a pipe leave the terminal quiet; a running count shows the run lives.

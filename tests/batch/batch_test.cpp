@@ -148,3 +148,59 @@ TEST_F(BatchTest, AnotherRunHoldingTheDatabaseEndsWithCodeFourAndADryRunWritesNo
     EXPECT_EQ(batch(), kExitComplete);
     EXPECT_FALSE(QFile::exists(a));
 }
+
+TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
+    TempTree tree;
+    tree.setSchedule({u"日月"_s, u"00"_s, u"00"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
+    const auto ifDueAt = [&](const QString& time) {
+        QProcess process;
+        process.start(QStringLiteral(SWEEPRUN_BATCH),
+                      {u"--db"_s, tree.values().db_path, u"--if-due"_s, u"--at"_s, time});
+        EXPECT_TRUE(process.waitForFinished(30'000));
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAll())};
+    };
+
+    // 2003/03/22 is a Saturday: its last minute and the next day's first are a week apart.
+    for (const QString& time :
+         {u"2003/03/22 23:59:59"_s, u"2003/03/23 00:01:00"_s, u"2003/03/25 00:00:00"_s}) {
+        EXPECT_EQ(ifDueAt(time), std::pair(0, QString())) << time.toStdString();
+        EXPECT_TRUE(QFile::exists(a));
+    }
+    const auto [code, said] = ifDueAt(u"2003/03/23 00:00:30"_s);  // Sunday 00:00
+    EXPECT_EQ(code, kExitComplete);
+    EXPECT_TRUE(said.contains(u"完了: 1 件を処理しました"_s)) << said.toStdString();
+    EXPECT_FALSE(QFile::exists(a));
+
+    // A missing database has no schedule: not due, and nothing is created.
+    QTemporaryDir empty;
+    QProcess process;
+    process.start(QStringLiteral(SWEEPRUN_BATCH),
+                  {u"--db"_s, empty.filePath(u"none.db"_s), u"--if-due"_s});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(QDir(empty.path()).isEmpty());
+}
+
+TEST(BatchProgram, HelpInJapaneseAndTheVersion) {
+    QProcess process;
+    process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--version"_s});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(QString::fromUtf8(process.readAllStandardOutput()), u"sweeprun-batch 2003.3.29\n"_s);
+
+    process.setProcessEnvironment([] {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QUILLON_DB"_s, u"/srv/quillon/q.db"_s);
+        return environment;
+    }());
+    process.start(QStringLiteral(SWEEPRUN_BATCH), {u"--help"_s});
+    ASSERT_TRUE(process.waitForFinished(30'000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString help = QString::fromUtf8(process.readAllStandardOutput());
+    EXPECT_TRUE(help.startsWith(u"使い方: sweeprun-batch"_s));
+    EXPECT_TRUE(help.contains(u"--if-due"_s));
+    EXPECT_TRUE(help.contains(u"既定: /srv/quillon/q.db"_s)) << help.toStdString();
+}
