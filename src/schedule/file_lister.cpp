@@ -9,8 +9,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 namespace {
+
+constexpr size_t kProgressEvery = 1024;    // entries between two calls of the progress callback
+constexpr size_t kSharedFrom = 8192;       // from this many names, two threads stat them
+constexpr size_t kNotAFile = size_t(-1);   // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -30,9 +35,29 @@ bool endsWithSuffix(std::string_view name, const QByteArray& lowerSuffix) {
     return true;
 }
 
+// Fills in time and identity of files[first, last), marking what is gone or no plain file.
+void statRange(int directory, Listing& listing, size_t first, size_t last,
+               const std::function<void()>& progress) {
+    for (size_t i = first; i < last; ++i) {
+        ListedFile& file = listing.files[i];
+        struct stat info {};
+        if (::fstatat(directory, listing.name(file), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode)) {
+            file.nameSize = kNotAFile;  // gone since readdir, or not a plain file
+        } else {
+            file.mtime = info.st_mtim.tv_sec;
+            file.device = info.st_dev;
+            file.inode = info.st_ino;
+        }
+        if (progress && (i - first) % kProgressEvery == kProgressEvery - 1) {
+            progress();
+        }
+    }
+}
+
 }  // namespace
 
-Listing ReadDir(int directory, const QString& extension) {
+Listing ReadDir(int directory, const QString& extension, const std::function<void()>& progress) {
     Listing listing;
     const QByteArray suffix = (QByteArrayLiteral(".") + QFile::encodeName(extension)).toLower();
     // A directory stream of its own: the descriptor stays the caller's.
@@ -57,15 +82,12 @@ Listing ReadDir(int directory, const QString& extension) {
             (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
             continue;
         }
-        struct stat info {};
-        if (::fstatat(directory, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(info.st_mode)) {
-            continue;  // gone since readdir, or not a plain file
-        }
-        listing.files.push_back(
-            {info.st_mtim.tv_sec, info.st_dev, info.st_ino, listing.names.size(), name.size()});
+        listing.files.push_back({0, 0, 0, listing.names.size(), name.size()});
         listing.names.insert(listing.names.end(), name.begin(), name.end());
         listing.names.push_back('\0');
+        if (progress && listing.files.size() % kProgressEvery == 0) {
+            progress();
+        }
     }
     ::closedir(dir);
     if (listing.error != 0) {
@@ -73,6 +95,17 @@ Listing ReadDir(int directory, const QString& extension) {
         listing.names.clear();
         return listing;
     }
+    // The stat of every name is most of a listing's cost; a second core halves it.
+    const size_t count = listing.files.size();
+    if (count >= kSharedFrom) {
+        std::thread helper(statRange, directory, std::ref(listing), count / 2, count,
+                           std::function<void()>());
+        statRange(directory, listing, 0, count / 2, progress);
+        helper.join();
+    } else {
+        statRange(directory, listing, 0, count, progress);
+    }
+    std::erase_if(listing.files, [](const ListedFile& file) { return file.nameSize == kNotAFile; });
     std::sort(listing.files.begin(), listing.files.end(),
               [&listing](const ListedFile& a, const ListedFile& b) {
                   if (a.mtime != b.mtime) {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <QString>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -28,4 +29,6 @@ struct Listing {
 // The regular files of the open directory whose name ends in ".<extension>", the extension
 // compared without regard to ASCII letter case. Directories and symbolic links are never
 // listed, and subdirectories are not entered. Names stay the bytes the directory gave.
-Listing ReadDir(int directory, const QString& extension);
+// `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
+Listing ReadDir(int directory, const QString& extension,
+                const std::function<void()>& progress = {});

@@ -168,7 +168,11 @@ void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateT
             removeDeadTemporariesOnce(destination.get());
         }
     }
-    const Listing listing = ReadDir(source.get(), rule.extension);
+    const Listing listing = ReadDir(source.get(), rule.extension, [this] {
+        if (m_observer != nullptr) {
+            m_observer->working();
+        }
+    });
     if (listing.error != 0) {
         outcome.failures.append({rule.source, errnoText(listing.error)});
         return;

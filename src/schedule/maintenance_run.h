@@ -39,13 +39,14 @@ struct FileReport {
     QString reason;  // why it failed
 };
 
-// Told about each rule as it starts and each file after it is handled. The window lets its
-// events through here; the batch runner prints.
+// Told about each rule as it starts and each file after it is handled, and now and then while
+// a directory is listed. The window lets its events through here; the batch runner prints.
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void ruleStarted(const Rule&) {}
     virtual void fileHandled(const FileReport&) {}
+    virtual void working() {}
 };
 
 // The maintenance run: prunes the log, then applies the rules in their order.

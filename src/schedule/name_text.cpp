@@ -39,6 +39,9 @@ qsizetype sequenceLength(QByteArrayView bytes, qsizetype i) {
 }  // namespace
 
 QString nameText(QByteArrayView name) {
+    if (name.isValidUtf8()) {
+        return QString::fromUtf8(name);  // nearly every name: one pass, no escapes
+    }
     QString text;
     qsizetype validFrom = 0;
     qsizetype i = 0;
@@ -55,9 +58,6 @@ QString nameText(QByteArrayView name) {
         text += QStringLiteral("\\x%1").arg(static_cast<unsigned char>(name[i]), 2, 16,
                                             QLatin1Char('0'));
         validFrom = ++i;
-    }
-    if (validFrom == 0) {
-        return QString::fromUtf8(name);  // the common case: one conversion
     }
     flushValid();
     return text;

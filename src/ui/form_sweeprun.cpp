@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -26,10 +27,23 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Lets the window repaint and answer between the files of a run.
+// Lets the window repaint and answer while a run works: every few milliseconds, so that the
+// events cost little however many files there are, and a listing of many files holds up
+// nothing either.
 class YieldingObserver : public RunObserver {
 public:
-    void fileHandled(const FileReport&) override { QCoreApplication::processEvents(); }
+    void fileHandled(const FileReport&) override { letEventsThrough(); }
+    void working() override { letEventsThrough(); }
+
+private:
+    void letEventsThrough() {
+        if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= 5) {
+            QCoreApplication::processEvents();
+            m_sinceEvents.start();
+        }
+    }
+
+    QElapsedTimer m_sinceEvents;  // invalid until the first events are let through
 };
 
 int countRows(Connection& connection, const QString& sql) {
