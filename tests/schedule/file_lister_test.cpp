@@ -82,3 +82,22 @@ TEST(FolderChecker, TrueExactlyForDirectories) {
     EXPECT_FALSE(FolderExists(tree.path(u"none"_s)));
     EXPECT_FALSE(FolderExists(QString()));
 }
+
+TEST(FileLister, ADirectoryOfManyFilesIsListedWhole) {
+    TempTree tree;
+    const QString dir = tree.dir(u"many"_s);
+    constexpr int kFiles = 9'000;  // past the size at which two threads share the work
+    const QDateTime base = at(u"2003/03/01 10:00:00"_s);
+    QStringList expected;
+    for (int i = kFiles - 1; i >= 0; --i) {
+        const QString name = u"f%1.log"_s.arg(i, 5, 10, QLatin1Char('0'));
+        tree.file(u"many/"_s + name, "", base.addSecs(i / 2));  // pairs share a second
+        if (i % 1000 == 7) {
+            QFile::remove(dir + u'/' + name);
+            QDir().mkdir(dir + u'/' + name);  // a directory of the same extension
+            continue;
+        }
+        expected.prepend(stampText(base.addSecs(i / 2).toSecsSinceEpoch()) + u' ' + name);
+    }
+    EXPECT_EQ(entries(dir, u"log"_s), expected);
+}
