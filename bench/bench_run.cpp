@@ -1,5 +1,7 @@
-// Times sweeprun-batch against find / mv / cp on identical trees of old files, alternating
-// which goes first, and prints the median ratios and the batch's peak memory.
+// Times sweeprun-batch against the floor (what the kernel needs for the same files, no log),
+// find, mv, cp, tmpreaper and systemd-tmpfiles on identical trees of old files, in RAM and on
+// disk, rotating which goes first; then peak memory at 100 000 and 1 000 000 files, and a run
+// started by the window's timer. Prints medians, ratios and whether each target is met.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,9 +11,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <map>
 #include <vector>
 
 #include "rules/rule_table.h"
@@ -27,17 +32,22 @@ namespace {
 struct Timing {
     double seconds = 0;
     long peakKiB = 0;
+    QByteArray output;
 };
 
-// Runs a command to completion with its output discarded.
-Timing timeCommand(const QStringList& command) {
+// Runs a command to completion with its standard output kept (or discarded).
+Timing timeCommand(const QStringList& command, bool keepOutput = false) {
     ::sync();  // earlier writes are not charged to this command
+    int pipeFds[2] = {-1, -1};
+    if (keepOutput && ::pipe(pipeFds) != 0) {
+        std::exit(1);
+    }
     QElapsedTimer timer;
     timer.start();
     const pid_t pid = fork();
     if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
+        const int out = keepOutput ? pipeFds[1] : ::open("/dev/null", O_WRONLY);
+        dup2(out, STDOUT_FILENO);
         std::vector<QByteArray> bytes;
         for (const QString& part : command) {
             bytes.push_back(part.toLocal8Bit());
@@ -50,10 +60,20 @@ Timing timeCommand(const QStringList& command) {
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    Timing timing;
+    if (keepOutput) {
+        ::close(pipeFds[1]);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+            timing.output.append(buffer, n);
+        }
+        ::close(pipeFds[0]);
+    }
     int status = 0;
     rusage usage{};
     wait4(pid, &status, 0, &usage);
-    const Timing timing{timer.nsecsElapsed() / 1e9, usage.ru_maxrss};
+    timing.seconds = timer.nsecsElapsed() / 1e9;
+    timing.peakKiB = usage.ru_maxrss;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         std::fprintf(stderr, "command failed (%d): %s\n", status, qPrintable(command.join(u' ')));
         std::exit(1);
@@ -79,40 +99,190 @@ void makeTree(const QString& dir, int n, qsizetype size, const char* extension) 
     }
 }
 
-struct Operation {
-    const char* name;
-    const char* process;  // the rule's 処理
-    const char* extension;
-    bool big;
-    double target;
-};
-
-QStringList baseline(const Operation& op, const QString& src, const QString& dst) {
-    const QString pattern = u"*."_s + QString::fromLatin1(op.extension);
-    if (QByteArray(op.name) == "delete") {
-        return {u"find"_s, src, u"-name"_s, pattern, u"-delete"_s};
-    }
-    const QStringList tool = QByteArray(op.name) == "move"
-                                 ? QStringList{u"mv"_s, u"-t"_s, dst}
-                                 : QStringList{u"cp"_s, u"-p"_s, u"-t"_s, dst};
-    return QStringList{u"find"_s, src, u"-name"_s, pattern, u"-exec"_s} + tool +
-           QStringList{u"{}"_s, u"+"_s};
-}
-
-Timing timeBatch(const Operation& op, const QString& root) {
+// A database with one rule over root/src (to root/dst) and a schedule of every day at 09:05.
+QString makeDatabase(const QString& root, const QString& process, const char* extension) {
     const ModuleValues values = ModuleValues::forDatabase(root + u"/sweeprun.db"_s);
     ensureSchema(values);
-    {
-        Connection connection(values);
-        connection.Execute(
-            SqlText::insertValues(values.tbl_set, {u" "_s, u"09"_s, u"05"_s, u"30"_s}));
-        connection.Execute(SqlText::insertValues(
-            values.tbl_rule,
-            {u"001"_s, root + u"/src"_s, root + u"/dst"_s, QString::fromLatin1(op.extension),
-             u"7"_s, QString::fromUtf8(op.process)}));
-    }
-    return timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, values.db_path});
+    Connection connection(values);
+    connection.Execute(
+        SqlText::insertValues(values.tbl_set, {u"日月火水木金土"_s, u"09"_s, u"05"_s, u"30"_s}));
+    connection.Execute(SqlText::insertValues(
+        values.tbl_rule, {u"001"_s, root + u"/src"_s, root + u"/dst"_s,
+                          QString::fromLatin1(extension), u"7"_s, process}));
+    return values.db_path;
 }
+
+bool installed(const QString& program) {
+    return !QStandardPaths::findExecutable(program).isEmpty() ||
+           QFileInfo::exists(u"/usr/sbin/"_s + program);
+}
+
+// The command each tool runs on root/src (into root/dst), or nothing when the tool is missing.
+QStringList toolCommand(const QString& tool, const QString& op, const QString& root,
+                        const char* extension) {
+    const QString src = root + u"/src"_s;
+    const QString dst = root + u"/dst"_s;
+    const QString pattern = u"*."_s + QString::fromLatin1(extension);
+    if (tool == u"quillon"_s) {
+        const QString process = op == u"delete"_s ? u"削除"_s : op == u"move"_s ? u"移動"_s : u"複写"_s;
+        return {QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, makeDatabase(root, process, extension)};
+    }
+    if (tool == u"floor"_s) {
+        return {QStringLiteral(BENCH_FLOOR), op, src, QString::fromLatin1(extension), dst};
+    }
+    if (tool == u"find"_s && op == u"delete"_s) {
+        return {u"find"_s, src, u"-name"_s, pattern, u"-delete"_s};
+    }
+    if (tool == u"find"_s) {
+        const QStringList action = op == u"move"_s ? QStringList{u"mv"_s, u"-t"_s, dst}
+                                                   : QStringList{u"cp"_s, u"-p"_s, u"-t"_s, dst};
+        return QStringList{u"find"_s, src, u"-name"_s, pattern, u"-exec"_s} + action +
+               QStringList{u"{}"_s, u"+"_s};
+    }
+    if (tool == u"tmpreaper"_s && installed(tool)) {
+        return {u"/usr/sbin/tmpreaper"_s, u"--mtime"_s, u"7d"_s, src};
+    }
+    if (tool == u"tmpfiles"_s && installed(u"systemd-tmpfiles"_s)) {
+        QFile config(root + u"/clean.conf"_s);
+        if (!config.open(QIODevice::WriteOnly)) {
+            std::exit(1);
+        }
+        config.write(("e " + QFile::encodeName(src) + " - - - m:7d\n"));
+        return {u"systemd-tmpfiles"_s, u"--clean"_s, config.fileName()};
+    }
+    return {};
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+const char* verdict(bool met) {
+    return met ? "ok" : "MISSED";
+}
+
+struct Bench {
+    int files = 100'000;
+    int bigFiles = 200;
+    int rounds = 3;
+    int millionFiles = 1'000'000;
+    QString ram = u"/dev/shm"_s;
+    QString disk = QDir::tempPath();
+    long peakKiB = 0;  // of sweeprun-batch at `files` files
+
+    // Medians per tool of one operation on one medium, tools rotated round by round.
+    std::map<QString, double> compare(const QString& where, const QString& op,
+                                      const QStringList& tools) {
+        const bool big = op == u"copy"_s;
+        const char* extension = big ? "dat" : "log";
+        std::map<QString, std::vector<double>> times;
+        for (int round = 0; round < rounds; ++round) {
+            for (qsizetype turn = 0; turn < tools.size(); ++turn) {
+                const QString& tool = tools[(turn + round) % tools.size()];
+                QTemporaryDir root(where + u"/quillon-bench-XXXXXX"_s);
+                makeTree(root.path() + u"/src"_s, big ? bigFiles : files, big ? (1 << 20) : 16,
+                         extension);
+                QDir().mkpath(root.path() + u"/dst"_s);
+                const QStringList command = toolCommand(tool, op, root.path(), extension);
+                if (command.isEmpty()) {
+                    continue;
+                }
+                const Timing timing = timeCommand(command);
+                times[tool].push_back(timing.seconds);
+                if (tool == u"quillon"_s) {
+                    peakKiB = std::max(peakKiB, timing.peakKiB);
+                }
+            }
+        }
+        std::map<QString, double> medians;
+        std::printf("  %-6s", qPrintable(op));
+        for (const QString& tool : tools) {
+            if (times.count(tool) == 0) {
+                std::printf("  %s: not installed", qPrintable(tool));
+                continue;
+            }
+            medians[tool] = median(times[tool]);
+            std::printf("  %s %.3f s", qPrintable(tool), medians[tool]);
+        }
+        std::printf("\n");
+        return medians;
+    }
+
+    void ratio(const char* what, double ours, double theirs, double target) {
+        const double value = ours / theirs;
+        std::printf("  %-40s %.2f (target <= %.2f) %s\n", what, value, target,
+                    verdict(value <= target));
+    }
+
+    void speed() {
+        const QStringList deleters = {u"floor"_s, u"quillon"_s, u"find"_s, u"tmpreaper"_s,
+                                      u"tmpfiles"_s};
+        const QStringList movers = {u"floor"_s, u"quillon"_s, u"find"_s};
+        std::printf("RAM (%s), %d files:\n", qPrintable(ram), files);
+        auto del = compare(ram, u"delete"_s, deleters);
+        auto mov = compare(ram, u"move"_s, movers);
+        ratio("delete, quillon / floor", del[u"quillon"_s], del[u"floor"_s], 1.25);
+        ratio("move, quillon / floor", mov[u"quillon"_s], mov[u"floor"_s], 1.25);
+        std::printf("disk (%s), %d files, %d files of 1 MiB to copy:\n", qPrintable(disk), files,
+                    bigFiles);
+        del = compare(disk, u"delete"_s, deleters);
+        mov = compare(disk, u"move"_s, movers);
+        auto copy = compare(disk, u"copy"_s, {u"quillon"_s, u"find"_s});
+        ratio("delete, quillon / find -delete", del[u"quillon"_s], del[u"find"_s], 1.05);
+        ratio("move, quillon / find -exec mv", mov[u"quillon"_s], mov[u"find"_s], 1.05);
+        ratio("copy, quillon / find -exec cp -p", copy[u"quillon"_s], copy[u"find"_s], 1.05);
+    }
+
+    // The window's run against the batch's on identical trees in RAM, and both programs' peak
+    // memory with `count` files in one directory.
+    void windowAndMemory(int count, bool timeIt) {
+        std::vector<double> batchTimes;
+        std::vector<double> windowTimes;
+        double longestGapMs = 0;
+        double slowestRepaints = 1e9;
+        long batchPeak = 0;
+        long windowPeak = 0;
+        for (int round = 0; round < (timeIt ? rounds : 1); ++round) {
+            for (const bool window : {round % 2 == 0, round % 2 != 0}) {
+                QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
+                makeTree(root.path() + u"/src"_s, count, 16, "log");
+                QDir().mkpath(root.path() + u"/dst"_s);
+                const QString db = makeDatabase(root.path(), u"移動"_s, "log");
+                if (window) {
+                    const Timing timing = timeCommand({QStringLiteral(BENCH_WINDOW), db}, true);
+                    double seconds = 0;
+                    double gapMs = 0;
+                    double repaints = 0;
+                    std::sscanf(timing.output.constData(), "%lf %lf %lf", &seconds, &gapMs,
+                                &repaints);
+                    windowTimes.push_back(seconds);
+                    longestGapMs = std::max(longestGapMs, gapMs);
+                    slowestRepaints = std::min(slowestRepaints, repaints);
+                    windowPeak = std::max(windowPeak, timing.peakKiB);
+                } else {
+                    const Timing timing =
+                        timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db});
+                    batchTimes.push_back(timing.seconds);
+                    batchPeak = std::max(batchPeak, timing.peakKiB);
+                }
+            }
+        }
+        const double target = count > 200'000 ? 128 : 64;
+        std::printf("%d files moved in one directory (RAM):\n", count);
+        std::printf("  peak memory: sweeprun-batch %.1f MiB, window %.1f MiB (target <= %.0f MiB) %s\n",
+                    batchPeak / 1024.0, windowPeak / 1024.0, target,
+                    verdict(std::max(batchPeak, windowPeak) <= target * 1024));
+        if (timeIt) {
+            std::printf("  window's timer run %.3f s, sweeprun-batch %.3f s\n", median(windowTimes),
+                        median(batchTimes));
+            ratio("window / sweeprun-batch", median(windowTimes), median(batchTimes), 1.1);
+            std::printf("  window: longest wait for events %.0f ms, %.1f repaints a second "
+                        "(target >= 10) %s\n",
+                        longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10));
+        }
+    }
+};
 
 // Registering a rule at the top of a full table of 999 rules, and deleting it again: each
 // renumbers every rule.
@@ -140,12 +310,7 @@ void timeRenumbering(const QString& where) {
     table.deleteRule(u"999"_s);
     const double deletion = timer.nsecsElapsed() / 1e9;
     std::printf("renumbering 999 rules: registration %.3f s, deletion %.3f s (target < 1 s) %s\n",
-                registration, deletion, registration < 1 && deletion < 1 ? "ok" : "MISSED");
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+                registration, deletion, verdict(registration < 1 && deletion < 1));
 }
 
 }  // namespace
@@ -153,58 +318,34 @@ double median(std::vector<double> values) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
-    int files = 100'000;
-    int bigFiles = 200;
-    int rounds = 3;
-    QString where = QDir::tempPath();
+    Bench bench;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
+        const QString& value = args[i + 1];
         if (args[i] == u"--files"_s) {
-            files = args[i + 1].toInt();
+            bench.files = value.toInt();
         } else if (args[i] == u"--big"_s) {
-            bigFiles = args[i + 1].toInt();
+            bench.bigFiles = value.toInt();
         } else if (args[i] == u"--rounds"_s) {
-            rounds = args[i + 1].toInt();
-        } else if (args[i] == u"--dir"_s) {
-            where = args[i + 1];
+            bench.rounds = value.toInt();
+        } else if (args[i] == u"--million"_s) {
+            bench.millionFiles = value.toInt();
+        } else if (args[i] == u"--ram"_s) {
+            bench.ram = value;
+        } else if (args[i] == u"--disk"_s) {
+            bench.disk = value;
         }
     }
-    std::printf("bench: %d small files, %d files of 1 MiB, %d rounds, in %s\n", files, bigFiles,
-                rounds, qPrintable(where));
-
-    const Operation operations[] = {
-        {"delete", "削除", "log", false, 1.5},
-        {"move", "移動", "log", false, 1.5},
-        {"copy", "複写", "dat", true, 1.2},
-    };
-    timeRenumbering(where);
-    long peakKiB = 0;
-    for (const Operation& op : operations) {
-        std::vector<double> ours;
-        std::vector<double> theirs;
-        for (int round = 0; round < rounds; ++round) {
-            for (int turn = 0; turn < 2; ++turn) {
-                const bool batchTurn = (turn + round) % 2 == 0;  // alternate who goes first
-                QTemporaryDir root(where + u"/quillon-bench-XXXXXX"_s);
-                const QString src = root.path() + u"/src"_s;
-                const QString dst = root.path() + u"/dst"_s;
-                makeTree(src, op.big ? bigFiles : files, op.big ? (1 << 20) : 16, op.extension);
-                QDir().mkpath(dst);
-                if (batchTurn) {
-                    const Timing timing = timeBatch(op, root.path());
-                    ours.push_back(timing.seconds);
-                    peakKiB = std::max(peakKiB, timing.peakKiB);
-                } else {
-                    theirs.push_back(timeCommand(baseline(op, src, dst)).seconds);
-                }
-            }
-        }
-        const double ratio = median(ours) / median(theirs);
-        std::printf("%-6s sweeprun-batch %.3f s, baseline %.3f s, ratio %.2f (target <= %.1f) %s\n",
-                    op.name, median(ours), median(theirs), ratio, op.target,
-                    ratio <= op.target ? "ok" : "MISSED");
+    std::printf("bench: %d rounds; %d cores; %s\n", bench.rounds,
+                static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
+                qPrintable(QSysInfo::prettyProductName()));
+    timeRenumbering(bench.disk);
+    bench.speed();
+    std::printf("peak memory of sweeprun-batch over these runs: %.1f MiB (target <= 64 MiB) %s\n",
+                bench.peakKiB / 1024.0, verdict(bench.peakKiB <= 64 * 1024));
+    bench.windowAndMemory(bench.files, true);
+    if (bench.millionFiles > 0) {
+        bench.windowAndMemory(bench.millionFiles, false);
     }
-    std::printf("peak memory of sweeprun-batch: %.1f MiB (target <= 64 MiB) %s\n", peakKiB / 1024.0,
-                peakKiB <= 64 * 1024 ? "ok" : "MISSED");
     return 0;
 }
