@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the window need, where missing.
+# Installs the Debian packages the build, the tests and the window need, where missing; or,
+# given package names, those (the benchmark's own tools).
 set -euo pipefail
 
 packages=(
     cmake ninja-build g++ make
-    qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
+    qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-translations-l10n
     libgtest-dev libgmock-dev
     fonts-noto-cjk tzdata
     desktop-file-utils appstream man-db dpkg-dev file
 )
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for package in "${packages[@]}"; do

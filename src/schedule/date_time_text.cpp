@@ -1,7 +1,6 @@
 #include "schedule/date_time_text.h"
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 
 #include "settings/number_text.h"
@@ -27,10 +26,24 @@ QString stampText(qint64 seconds) {
     if (year > 9999) {
         return kLast;
     }
-    char text[64];  // every field is in range here; the room only quiets the compiler
-    std::snprintf(text, sizeof text, "%04lld/%02d/%02d %02d:%02d:%02d", year, local.tm_mon + 1,
-                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return QString::fromLatin1(text, 19);
+    // Formatted by hand: a run makes one for every file it handles.
+    const int fields[] = {static_cast<int>(year), local.tm_mon + 1, local.tm_mday,
+                          local.tm_hour,          local.tm_min,     local.tm_sec};
+    QString text(19, Qt::Uninitialized);
+    QChar* out = text.data();
+    const auto put = [&out](int value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10) {
+            out[i] = QChar(u'0' + value % 10);
+        }
+        out += digits;
+    };
+    const char16_t separators[] = {u'/', u'/', u' ', u':', u':'};
+    put(fields[0], 4);
+    for (int i = 1; i < 6; ++i) {
+        *out++ = QChar(separators[i - 1]);
+        put(fields[i], 2);
+    }
+    return text;
 }
 
 double retentionNumber(const QString& text) {

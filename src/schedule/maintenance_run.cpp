@@ -202,8 +202,9 @@ void MaintenanceRun::handleAll(LogWriter* writer, const RuleRun& run, RunOutcome
                 olderRemain = false;
                 break;
             }
-            batch.append({&file, run.rule.source + u'/' + nameText(run.listing.nameView(file)),
-                          std::move(stamp)});
+            QString name = nameText(run.listing.nameView(file));
+            QString path = run.rule.source + u'/' + name;
+            batch.append({&file, std::move(name), std::move(path), std::move(stamp)});
             ++next;
         }
         return batch;
@@ -262,9 +263,7 @@ FileReport MaintenanceRun::handle(const RuleRun& run, const OldFile& file) {
     const char* name = run.listing.name(*file.listed);
     FileReport report{rule,
                       file.path,
-                      copies(rule)
-                          ? rule.destination + u'/' + nameText(run.listing.nameView(*file.listed))
-                          : QString(),
+                      copies(rule) ? rule.destination + u'/' + file.name : QString(),
                       file.stamp,
                       FileStatus::Done,
                       {}};

@@ -69,6 +69,7 @@ private:
     struct RuleRun;
     struct OldFile {
         const ListedFile* listed;
+        QString name;  // its text form
         QString path;
         QString stamp;
     };
