@@ -8,11 +8,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
+#include "schedule/date_time_text.h"
 #include "schedule/maintenance_run.h"
+#include "schedule/name_text.h"
 #include "schedule/run_lock.h"
 #include "storage/connection.h"
+#include "storage/sql_text.h"
 #include "support/as_other_user.h"
 #include "support/failing_file_system.h"
 #include "support/run_recorder.h"
@@ -227,4 +231,44 @@ TEST_F(TrustedRunTest, AReadOnlyDatabaseStopsTheRunAndRecoversOnceWritable) {
         EXPECT_FALSE(QFile::exists(a));
     });
     EXPECT_TRUE(passed);
+}
+
+TEST_F(TrustedRunTest, TheRunStoresWhatTheFixedStatementTextsStoreAndTouchesTheSameFiles) {
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const qint64 old = kOld.toSecsSinceEpoch();
+    const QList<QByteArray> names = {"it's.log", "日本 語.log", "a''b.log", " lead.log",
+                                     "bad\xfe\xff.log", "x.LOG", "\xe2\x80\x8b.log"};
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(writeRaw(in, names[i], old + i));
+    }
+    tree.addRule({u"001"_s, in, out, u"log"_s, u"7"_s, u"移動"_s});
+    ASSERT_TRUE(run().failures.isEmpty());
+
+    // The same rows through the fixed statement text, into a database of their own.
+    TempTree fixed;
+    {
+        Connection connection(fixed.values());
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            connection.Execute(SqlText::insertValues(
+                fixed.values().tbl_log, {in + u'/' + nameText(names[i]),
+                                         stampText(old + i), u"移動"_s, kRun}));
+        }
+    }
+    const auto stored = [](const TempTree& t) {
+        Connection connection(t.values());
+        QSqlQuery query(connection.database());
+        EXPECT_TRUE(query.exec(u"SELECT quote(対象ファイル) || quote(タイムスタンプ) || "
+                               u"quote(処理内容) || quote(処理日時) FROM day_log ORDER BY 1"_s));
+        QStringList rows;
+        while (query.next()) {
+            rows << query.value(0).toString();
+        }
+        return rows;
+    };
+    EXPECT_EQ(stored(tree), stored(fixed));
+    for (const QByteArray& name : names) {
+        EXPECT_FALSE(existsRaw(in, name)) << name.toHex().constData();
+        EXPECT_TRUE(existsRaw(out, name)) << name.toHex().constData();
+    }
 }
