@@ -106,9 +106,9 @@ QString makeDatabase(const QString& root, const QString& process, const char* ex
     Connection connection(values);
     connection.Execute(
         SqlText::insertValues(values.tbl_set, {u"日月火水木金土"_s, u"09"_s, u"05"_s, u"30"_s}));
-    connection.Execute(SqlText::insertValues(
-        values.tbl_rule, {u"001"_s, root + u"/src"_s, root + u"/dst"_s,
-                          QString::fromLatin1(extension), u"7"_s, process}));
+    connection.Execute(
+        SqlText::insertValues(values.tbl_rule, {u"001"_s, root + u"/src"_s, root + u"/dst"_s,
+                                                QString::fromLatin1(extension), u"7"_s, process}));
     return values.db_path;
 }
 
@@ -124,7 +124,9 @@ QStringList toolCommand(const QString& tool, const QString& op, const QString& r
     const QString dst = root + u"/dst"_s;
     const QString pattern = u"*."_s + QString::fromLatin1(extension);
     if (tool == u"quillon"_s) {
-        const QString process = op == u"delete"_s ? u"削除"_s : op == u"move"_s ? u"移動"_s : u"複写"_s;
+        const QString process = op == u"delete"_s ? u"削除"_s
+                                : op == u"move"_s ? u"移動"_s
+                                                  : u"複写"_s;
         return {QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, makeDatabase(root, process, extension)};
     }
     if (tool == u"floor"_s) {
@@ -275,16 +277,18 @@ struct Bench {
         }
         const double target = count > 200'000 ? 128 : 64;
         std::printf("%d files moved in one directory (RAM):\n", count);
-        std::printf("  peak memory: sweeprun-batch %.1f MiB, window %.1f MiB (target <= %.0f MiB) %s\n",
-                    batchPeak / 1024.0, windowPeak / 1024.0, target,
-                    verdict(std::max(batchPeak, windowPeak) <= target * 1024));
+        std::printf(
+            "  peak memory: sweeprun-batch %.1f MiB, window %.1f MiB (target <= %.0f MiB) %s\n",
+            batchPeak / 1024.0, windowPeak / 1024.0, target,
+            verdict(std::max(batchPeak, windowPeak) <= target * 1024));
         if (timeIt) {
             std::printf("  window's timer run %.3f s, sweeprun-batch %.3f s\n", median(windowTimes),
                         median(batchTimes));
             ratio("window / sweeprun-batch", median(windowTimes), median(batchTimes), 1.1);
-            std::printf("  window: longest wait for events %.0f ms, %.1f repaints a second "
-                        "(target >= 10) %s\n",
-                        longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10));
+            std::printf(
+                "  window: longest wait for events %.0f ms, %.1f repaints a second "
+                "(target >= 10) %s\n",
+                longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10));
         }
     }
 };

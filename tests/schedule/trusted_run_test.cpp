@@ -237,8 +237,9 @@ TEST_F(TrustedRunTest, TheRunStoresWhatTheFixedStatementTextsStoreAndTouchesTheS
     const QString in = tree.dir(u"in"_s);
     const QString out = tree.dir(u"out"_s);
     const qint64 old = kOld.toSecsSinceEpoch();
-    const QList<QByteArray> names = {"it's.log", "日本 語.log", "a''b.log", " lead.log",
-                                     "bad\xfe\xff.log", "x.LOG", "\xe2\x80\x8b.log"};
+    const QList<QByteArray> names = {"it's.log",        "日本 語.log",     "a''b.log",
+                                     " lead.log",       "bad\xfe\xff.log", "x.LOG",
+                                     "\xe2\x80\x8b.log"};
     for (qsizetype i = 0; i < names.size(); ++i) {
         ASSERT_TRUE(writeRaw(in, names[i], old + i));
     }
@@ -251,15 +252,16 @@ TEST_F(TrustedRunTest, TheRunStoresWhatTheFixedStatementTextsStoreAndTouchesTheS
         Connection connection(fixed.values());
         for (qsizetype i = 0; i < names.size(); ++i) {
             connection.Execute(SqlText::insertValues(
-                fixed.values().tbl_log, {in + u'/' + nameText(names[i]),
-                                         stampText(old + i), u"移動"_s, kRun}));
+                fixed.values().tbl_log,
+                {in + u'/' + nameText(names[i]), stampText(old + i), u"移動"_s, kRun}));
         }
     }
     const auto stored = [](const TempTree& t) {
         Connection connection(t.values());
         QSqlQuery query(connection.database());
-        EXPECT_TRUE(query.exec(u"SELECT quote(対象ファイル) || quote(タイムスタンプ) || "
-                               u"quote(処理内容) || quote(処理日時) FROM day_log ORDER BY 1"_s));
+        EXPECT_TRUE(
+            query.exec(u"SELECT quote(対象ファイル) || quote(タイムスタンプ) || "
+                       u"quote(処理内容) || quote(処理日時) FROM day_log ORDER BY 1"_s));
         QStringList rows;
         while (query.next()) {
             rows << query.value(0).toString();
