@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <optional>
 
 #include "schedule/copy_temporaries.h"
@@ -43,10 +42,6 @@ QList<Rule> readRules(Connection& connection, const QString& table) {
 
 bool copies(const Rule& rule) {
     return rule.process == kCopy || rule.process == kMove;
-}
-
-QString errnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Opened once, through the path as the user wrote it (a link to a directory is followed
@@ -146,7 +141,7 @@ void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateT
     // put in their place meanwhile.
     const UniqueFd source = openDirectory(rule.source, false);
     if (!source.valid()) {
-        outcome.failures.append({rule.source, errnoText(errno)});
+        outcome.failures.append({rule.source, FileResult::fromErrno(errno).reason});
         return;
     }
     UniqueFd destination;
@@ -154,7 +149,7 @@ void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateT
     if (copies(rule)) {
         destination = openDirectory(rule.destination, true);
         if (!destination.valid()) {
-            outcome.failures.append({rule.destination, errnoText(errno)});
+            outcome.failures.append({rule.destination, FileResult::fromErrno(errno).reason});
             return;
         }
         // The destination may be the source reached another way (a trailing "/", a link, a
@@ -174,7 +169,7 @@ void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateT
         }
     });
     if (listing.error != 0) {
-        outcome.failures.append({rule.source, errnoText(listing.error)});
+        outcome.failures.append({rule.source, FileResult::fromErrno(listing.error).reason});
         return;
     }
     const RuleRun run{rule,

@@ -2,35 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-// Every stored value with its type, exactly as SQLite holds it, in the order of insertion.
-QStringList stored(const TempTree& tree) {
-    Connection connection(tree.values());
-    QSqlQuery query(connection.database());
-    EXPECT_TRUE(
-        query.exec(u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
-                   u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s));
-    QStringList rows;
-    while (query.next()) {
-        QStringList row;
-        for (int i = 0; i < 6; ++i) {
-            row << query.value(i).toString();
-        }
-        rows << row.join(u'|');
-    }
-    return rows;
-}
-
-}  // namespace
 
 TEST(LogWriter, BoundRowsStoreExactlyWhatTheFixedStatementTextStores) {
     const QList<LogRow> rows = {
@@ -53,7 +29,7 @@ TEST(LogWriter, BoundRowsStoreExactlyWhatTheFixedStatementTextStores) {
     writer.submit(rows);
     const QList<qint64> rowids = writer.waitCommitted();
 
-    EXPECT_EQ(stored(bound), stored(fixed));
+    EXPECT_EQ(bound.storedLogRows(), fixed.storedLogRows());
     EXPECT_EQ(rowids, (QList<qint64>{1, 2, 3, 4, 5}));
 
     // Corrections find their rows by id and path, in the next transaction.
@@ -61,7 +37,7 @@ TEST(LogWriter, BoundRowsStoreExactlyWhatTheFixedStatementTextStores) {
                        {rowids[1], rows[1].path, {}},
                        {rowids[2], u"/not/that/row"_s, {}}});
     writer.waitCommitted();
-    const QStringList after = stored(bound);
+    const QStringList after = bound.storedLogRows();
     ASSERT_EQ(after.size(), 4);
     EXPECT_TRUE(after[0].contains(u"'削除失敗'"_s)) << after[0].toStdString();
     EXPECT_TRUE(after[1].startsWith(u"3|"_s));

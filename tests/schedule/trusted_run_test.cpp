@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include "schedule/date_time_text.h"
@@ -256,19 +255,7 @@ TEST_F(TrustedRunTest, TheRunStoresWhatTheFixedStatementTextsStoreAndTouchesTheS
                 {in + u'/' + nameText(names[i]), stampText(old + i), u"移動"_s, kRun}));
         }
     }
-    const auto stored = [](const TempTree& t) {
-        Connection connection(t.values());
-        QSqlQuery query(connection.database());
-        EXPECT_TRUE(
-            query.exec(u"SELECT quote(対象ファイル) || quote(タイムスタンプ) || "
-                       u"quote(処理内容) || quote(処理日時) FROM day_log ORDER BY 1"_s));
-        QStringList rows;
-        while (query.next()) {
-            rows << query.value(0).toString();
-        }
-        return rows;
-    };
-    EXPECT_EQ(stored(tree), stored(fixed));
+    EXPECT_EQ(tree.storedLogRows(), fixed.storedLogRows());
     for (const QByteArray& name : names) {
         EXPECT_FALSE(existsRaw(in, name)) << name.toHex().constData();
         EXPECT_TRUE(existsRaw(out, name)) << name.toHex().constData();

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 
 #include "storage/connection.h"
 #include "storage/schema.h"
@@ -74,6 +75,23 @@ QList<QStringList> TempTree::logRows() const {
          !log.eof(); log.moveNext()) {
         rows.append({log.field(u"対象ファイル"_s), log.field(u"タイムスタンプ"_s),
                      log.field(u"処理内容"_s), log.field(u"処理日時"_s)});
+    }
+    return rows;
+}
+
+QStringList TempTree::storedLogRows() const {
+    Connection connection(m_values);
+    QSqlQuery query(connection.database());
+    EXPECT_TRUE(
+        query.exec(u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
+                   u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s));
+    QStringList rows;
+    while (query.next()) {
+        QStringList row;
+        for (int i = 0; i < 6; ++i) {
+            row << query.value(i).toString();
+        }
+        rows << row.join(u'|');
     }
     return rows;
 }

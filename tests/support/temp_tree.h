@@ -27,6 +27,9 @@ public:
     void setSchedule(const Schedule& schedule) const;
     void addLogRow(const QStringList& row) const;
     QList<QStringList> logRows() const;  // ordered by 対象ファイル, then 処理日時
+    // Every row as SQLite holds it, "rowid|quote(each value)|typeof(対象ファイル)", by rowid:
+    // what two ways of writing rows must agree on to the byte.
+    QStringList storedLogRows() const;
 
 private:
     QTemporaryDir m_dir;
