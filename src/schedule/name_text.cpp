@@ -36,11 +36,24 @@ qsizetype sequenceLength(QByteArrayView bytes, qsizetype i) {
     return length;
 }
 
+bool isControl(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool needsNoEscape(QByteArrayView name) {
+    for (const char c : name) {
+        if (isControl(static_cast<unsigned char>(c)) || c == '\\') {
+            return false;
+        }
+    }
+    return name.isValidUtf8();
+}
+
 }  // namespace
 
 QString nameText(QByteArrayView name) {
-    if (name.isValidUtf8()) {
-        return QString::fromUtf8(name);  // nearly every name: one pass, no escapes
+    if (needsNoEscape(name)) {
+        return QString::fromUtf8(name);  // nearly every name: no escapes
     }
     QString text;
     qsizetype validFrom = 0;
@@ -49,16 +62,47 @@ QString nameText(QByteArrayView name) {
         text += QString::fromUtf8(name.sliced(validFrom, i - validFrom));
     };
     while (i < name.size()) {
+        const unsigned char byte = static_cast<unsigned char>(name[i]);
         const qsizetype length = sequenceLength(name, i);
-        if (length > 0) {
+        if (length > 0 && byte != '\\' && !isControl(byte)) {
             i += length;
             continue;
         }
         flushValid();
-        text += QStringLiteral("\\x%1").arg(static_cast<unsigned char>(name[i]), 2, 16,
-                                            QLatin1Char('0'));
+        text += byte == '\\' ? QStringLiteral("\\\\")
+                             : QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0'));
         validFrom = ++i;
     }
     flushValid();
     return text;
+}
+
+std::optional<QByteArray> nameBytes(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(utf8.size());
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] != '\\') {
+            bytes += utf8[i];
+            continue;
+        }
+        if (i + 1 < utf8.size() && utf8[i + 1] == '\\') {
+            bytes += '\\';
+            ++i;
+            continue;
+        }
+        bool ok = false;
+        const int value =
+            i + 3 < utf8.size() && utf8[i + 1] == 'x' ? utf8.mid(i + 2, 2).toInt(&ok, 16) : 0;
+        if (!ok) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(value);
+        i += 3;
+    }
+    // Only the form nameText makes is accepted, so a text maps back to exactly one name.
+    if (nameText(bytes) != text) {
+        return std::nullopt;
+    }
+    return bytes;
 }

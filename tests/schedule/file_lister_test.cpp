@@ -55,25 +55,6 @@ TEST(FileLister, AnUnreadableDirectorySaysWhy) {
     EXPECT_EQ(listing.error, EBADF);
 }
 
-TEST(FileLister, NamesAreShownLosslesslyWithInvalidBytesEscaped) {
-    const struct {
-        QByteArray bytes;
-        QString text;
-    } cases[] = {
-        {"plain.log", u"plain.log"_s},
-        {"alias\xff.log", u"alias\\xff.log"_s},
-        {"alias\xef\xbf\xbd.log", u"alias\uFFFD.log"_s},  // the replacement character itself
-        {"\xe6\x97\xa5\xe6\x9c\xac.log", u"日本.log"_s},
-        {"cut\xe6\x97.log", u"cut\\xe6\\x97.log"_s},    // a sequence cut short
-        {"over\xc0\xaf.log", u"over\\xc0\\xaf.log"_s},  // an overlong "/"
-        {"sur\xed\xa0\x80.log", u"sur\\xed\\xa0\\x80.log"_s},
-        {"\x80", u"\\x80"_s},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(nameText(c.bytes), c.text) << c.bytes.toHex().constData();
-    }
-}
-
 TEST(FolderChecker, TrueExactlyForDirectories) {
     TempTree tree;
     EXPECT_TRUE(FolderExists(tree.dir(u"d"_s)));
