@@ -3,6 +3,7 @@
 
 #include "schedule/file_system.h"
 #include "storage/database_location.h"
+#include "storage/database_trust.h"
 #include "storage/module_values.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
@@ -22,6 +23,11 @@ int main(int argc, char* argv[]) {
     MessageBoxPrompts prompts;
     if (const QString problem = prepareDatabaseFolder(values.db_path); !problem.isEmpty()) {
         prompts.message(problem);
+        return 1;
+    }
+    // Before anything opens it: a journal another user planted must never be replayed.
+    if (const std::optional<QString> untrusted = untrustedDatabase(values.db_path)) {
+        prompts.message(*untrusted);
         return 1;
     }
     try {

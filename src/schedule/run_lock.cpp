@@ -2,17 +2,35 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <QFile>
 #include <cerrno>
 
+#include "storage/database_trust.h"
+
 using namespace Qt::StringLiterals;
 
 RunLock::RunLock(const QString& databasePath) {
-    // Read-only is enough for flock, so any user who may run on the database may take it.
-    m_fd.reset(::open(QFile::encodeName(databasePath + u".lock"_s).constData(),
-                      O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+    const QString path = databasePath + u".lock"_s;
+    m_fd.reset(::open(QFile::encodeName(path).constData(),
+                      O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!m_fd.valid()) {
+        m_error = errno;
+        return;
+    }
+    struct stat info {};
+    if (::fstat(m_fd.get(), &info) != 0) {
+        m_error = errno;
+        return;
+    }
+    if (const std::optional<QString> problem = untrustedCompanion(databasePath, path, info)) {
+        m_untrusted = *problem;
+        return;
+    }
+    // A lock file of an earlier version others could read, and so lock, is made ours alone.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0 &&
+        ::fchmod(m_fd.get(), 0600) != 0) {
         m_error = errno;
         return;
     }
