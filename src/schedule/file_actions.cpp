@@ -11,14 +11,6 @@ FileResult moveTo(FileSystem& fs, int sourceDir, const char* name, const struct 
         sameIdentity(target, info)) {
         return fs.removeFile(sourceDir, name);
     }
-    FileResult result = fs.renameFile(sourceDir, name, targetDir);
-    if (result.error != EXDEV) {
-        return result;
-    }
-    // Across file systems: the copy must be on disk before the source goes.
-    result = fs.copyFile(sourceDir, name, info, targetDir, true);
-    if (!result.ok()) {
-        return result;
-    }
-    return fs.removeFile(sourceDir, name);
+    const FileResult result = fs.renameFile(sourceDir, name, targetDir);
+    return result.error == EXDEV ? fs.moveAcross(sourceDir, name, info, targetDir) : result;
 }

@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <QByteArray>
 #include <QString>
+
+#include "schedule/safe_directory.h"
 
 // What became of one file operation: errno 0 on success, else the error and its text.
 struct FileResult {
@@ -21,18 +24,30 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    // A rule's directory, reached the safe way (see openDirectorySafely).
+    virtual OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) = 0;
     // True when both paths exist and name the same file or directory (same device and inode),
     // however each is reached.
     virtual bool sameFile(const QString& a, const QString& b) = 0;
     // fstatat without following a link.
     virtual FileResult statAt(int directory, const char* name, struct stat& info) = 0;
-    // Copies `name` from sourceDir to the same name in targetDir: the whole copy is written
-    // under a temporary name there, with the source's modification time and permission bits,
-    // then renamed over the target, so the target is never left partly written. The file
-    // opened must still be `expected` (device and inode), or nothing is written. With durable,
-    // the copy is on disk before this returns.
+    // Copies `name` from sourceDir to the same name in targetDir as cp -p would (see fillCopy):
+    // the whole copy is written under a temporary name there, then renamed over the target, so
+    // the target is never left partly written. The file opened must still be `expected`
+    // (device and inode), or nothing is written and the answer is ESTALE.
     virtual FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
-                                int targetDir, bool durable) = 0;
+                                int targetDir) = 0;
+    // Moves `name` to targetDir on another file system: a durable copy with the extended
+    // attributes too, and the source removed only if it is still exactly what was copied.
+    // Before the copy goes into place the source's name is claimed (renamed aside), so the
+    // file cannot change or be replaced unseen in between. ESTALE, with nothing changed, when
+    // the file changed or was replaced during the copy; any other failure leaves the file where
+    // it was, once.
+    virtual FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                                  int targetDir) = 0;
+    // Gives a move's source left under its claim (moveClaimName) its name back, unless another
+    // file has taken the name.
+    virtual FileResult restoreMoveClaim(int directory, const char* name) = 0;
     // renameat(2) to the same name in targetDir: replaces the target; EXDEV across file systems.
     virtual FileResult renameFile(int sourceDir, const char* name, int targetDir) = 0;
     virtual FileResult removeFile(int directory, const char* name) = 0;
@@ -40,15 +55,28 @@ public:
 
 class PosixFileSystem : public FileSystem {
 public:
+    OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     bool sameFile(const QString& a, const QString& b) override;
     FileResult statAt(int directory, const char* name, struct stat& info) override;
-    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected, int targetDir,
-                        bool durable) override;
+    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
+                        int targetDir) override;
+    FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override;
+    FileResult restoreMoveClaim(int directory, const char* name) override;
     FileResult renameFile(int sourceDir, const char* name, int targetDir) override;
     FileResult removeFile(int directory, const char* name) override;
+
+protected:
+    // Called once a move's data is written and before its source is checked and claimed: the
+    // moment another program's change to the file is hardest to see.
+    virtual void moveCopied(const char* /*name*/) {}
 };
 
 // Same device and inode.
 inline bool sameIdentity(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+// The name a move across file systems gives its source while the copy goes into place. It
+// follows from the name alone, so the check of a run that was killed meanwhile can find it.
+QByteArray moveClaimName(const char* name);

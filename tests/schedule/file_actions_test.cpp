@@ -51,14 +51,13 @@ TEST(FileActions, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesTh
     const UniqueFd out = openDir(tree.path(u"out"_s));
     PosixFileSystem fs;
 
-    ASSERT_TRUE(fs.copyFile(in.get(), "a.txt", statOf(source), out.get(), false).ok());
+    ASSERT_TRUE(fs.copyFile(in.get(), "a.txt", statOf(source), out.get()).ok());
     EXPECT_EQ(TempTree::read(target), "new content");
     EXPECT_EQ(TempTree::mtime(target), kOld);
     EXPECT_EQ(QFileInfo(target).permissions(), QFileInfo(source).permissions());
     EXPECT_EQ(TempTree::read(source), "new content");
 
-    ASSERT_TRUE(
-        fs.copyFile(in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get(), false).ok());
+    ASSERT_TRUE(fs.copyFile(in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get()).ok());
     EXPECT_EQ(TempTree::read(victim), "keep me");
     EXPECT_FALSE(QFileInfo(tree.path(u"out/b.txt"_s)).isSymLink());
     EXPECT_EQ(TempTree::read(tree.path(u"out/b.txt"_s)), "data");
@@ -69,7 +68,7 @@ TEST(FileActions, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesTh
     const struct stat checked = statOf(source);
     ASSERT_TRUE(QFile::rename(source, tree.path(u"aside"_s)));
     tree.file(u"in/a.txt"_s, "impostor", kOld);
-    EXPECT_EQ(fs.copyFile(in.get(), "a.txt", checked, out.get(), false).error, ESTALE);
+    EXPECT_EQ(fs.copyFile(in.get(), "a.txt", checked, out.get()).error, ESTALE);
     EXPECT_EQ(TempTree::read(target), "new content");
 }
 
@@ -84,7 +83,7 @@ TEST(FileActions, MoveRenamesOrCopiesDurablyAcrossFileSystemsThenDeletes) {
 
     ASSERT_TRUE(moveTo(fs, in.get(), "a.txt", before, out.get()).ok());
     EXPECT_EQ(statOf(target).st_ino, before.st_ino);  // the same file, not a copy
-    EXPECT_EQ(fs.durableCopies, 0);
+    EXPECT_EQ(fs.movesAcross, 0);
     EXPECT_FALSE(QFile::exists(source));
     EXPECT_EQ(TempTree::read(target), "data");
 
@@ -92,7 +91,7 @@ TEST(FileActions, MoveRenamesOrCopiesDurablyAcrossFileSystemsThenDeletes) {
     tree.file(u"in/b.txt"_s, "across", kOld);
     fs.renameAcrossDevices = true;
     ASSERT_TRUE(moveTo(fs, in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get()).ok());
-    EXPECT_EQ(fs.durableCopies, 1);
+    EXPECT_EQ(fs.movesAcross, 1);
     EXPECT_FALSE(QFile::exists(tree.path(u"in/b.txt"_s)));
     EXPECT_EQ(TempTree::read(tree.path(u"out/b.txt"_s)), "across");
     EXPECT_EQ(TempTree::mtime(tree.path(u"out/b.txt"_s)), kOld);
@@ -133,7 +132,7 @@ TEST(FileActions, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
 
     // A source that vanished is reported, and nothing appears at the target.
     PosixFileSystem real;
-    EXPECT_EQ(real.copyFile(in.get(), "gone.txt", statOf(source), out.get(), false).error, ENOENT);
+    EXPECT_EQ(real.copyFile(in.get(), "gone.txt", statOf(source), out.get()).error, ENOENT);
     EXPECT_EQ(names(tree.path(u"out"_s)), QStringList{u"a.txt"_s});
     EXPECT_EQ(real.removeFile(in.get(), "gone.txt").error, ENOENT);
 }

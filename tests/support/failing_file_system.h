@@ -11,8 +11,9 @@ class FailingFileSystem : public PosixFileSystem {
 public:
     QSet<QByteArray> failCopyOf;       // names whose copy fails as a full disk would
     bool renameAcrossDevices = false;  // every rename answers as between two file systems
-    int durableCopies = 0;
-    std::function<void(const char* name)> beforeCheck;  // runs before each re-check
+    int movesAcross = 0;
+    std::function<void(const char* name)> beforeCheck;    // runs before each re-check
+    std::function<void(const char* name)> afterMoveCopy;  // once a move's copy is written
 
     FileResult statAt(int directory, const char* name, struct stat& info) override {
         if (beforeCheck) {
@@ -21,13 +22,21 @@ public:
         return PosixFileSystem::statAt(directory, name, info);
     }
 
-    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected, int targetDir,
-                        bool durable) override {
+    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
+                        int targetDir) override {
         if (failCopyOf.contains(QByteArray(name))) {
             return FileResult::fromErrno(ENOSPC);
         }
-        durableCopies += durable ? 1 : 0;
-        return PosixFileSystem::copyFile(sourceDir, name, expected, targetDir, durable);
+        return PosixFileSystem::copyFile(sourceDir, name, expected, targetDir);
+    }
+
+    FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override {
+        if (failCopyOf.contains(QByteArray(name))) {
+            return FileResult::fromErrno(ENOSPC);
+        }
+        ++movesAcross;
+        return PosixFileSystem::moveAcross(sourceDir, name, expected, targetDir);
     }
 
     FileResult renameFile(int sourceDir, const char* name, int targetDir) override {
@@ -35,5 +44,12 @@ public:
             return FileResult::fromErrno(EXDEV);
         }
         return PosixFileSystem::renameFile(sourceDir, name, targetDir);
+    }
+
+protected:
+    void moveCopied(const char* name) override {
+        if (afterMoveCopy) {
+            afterMoveCopy(name);
+        }
     }
 };
