@@ -3,13 +3,14 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include "schedule/due_minute.h"
 #include "schedule/maintenance_run.h"
 #include "schedule/run_lock.h"
-#include "schedule/schedule_check.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_store.h"
 #include "storage/database_access.h"
 #include "storage/database_location.h"
+#include "storage/database_trust.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
 
@@ -76,14 +77,14 @@ QString storedLogDays(const ModuleValues& values, QString& refusal) {
     return logDays;
 }
 
-// Whether the stored schedule names this minute, on the window timer's own check. A missing
+// The scheduled minute `at` stands in, on the window timer's own check, if any. A missing
 // database has no schedule; it is read without creating or changing anything.
-bool scheduledNow(const ModuleValues& values, const QDateTime& at) {
+std::optional<QDateTime> scheduledNow(const ModuleValues& values, const QDateTime& at) {
     if (!QFileInfo::exists(values.db_path)) {
-        return false;
+        return std::nullopt;
     }
     const std::optional<Schedule> schedule = readStoredSchedule(readOnlyValues(values));
-    return schedule && isScheduledMinute(at, *schedule);
+    return schedule ? dueMinute(at, *schedule) : std::nullopt;
 }
 
 }  // namespace
@@ -92,11 +93,18 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
              bool progress) {
     ModuleValues values = ModuleValues::forDatabase(options.dbPath);
     const QDateTime at = options.at.isValid() ? options.at : QDateTime::currentDateTime();
+    // Before anything reads it: what another user could have written is never obeyed.
+    if (const std::optional<QString> untrusted = untrustedDatabase(values.db_path)) {
+        err << *untrusted << u'\n';
+        return kExitUnusable;
+    }
+    std::optional<QDateTime> minute;
     if (options.ifDue) {
         // Asked every minute by a timer: unless this is the scheduled minute, nothing is done,
         // said or created.
         try {
-            if (!scheduledNow(values, at)) {
+            minute = scheduledNow(values, at);
+            if (!minute) {
                 return kExitComplete;
             }
         } catch (const StorageError& error) {
@@ -136,6 +144,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     PrintingObserver observer(out, err, progress);
     MaintenanceRun run(values, fs, &observer);
     run.setDryRun(options.dryRun);
+    run.setScheduledMinute(minute);
     if (options.dryRun) {
         out << u"ドライラン: 処理する予定のファイルを表示します。何も変更しません。\n"_s;
     }
@@ -143,6 +152,9 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     observer.finish();
     out.flush();
 
+    if (outcome.alreadyServed) {
+        return kExitComplete;  // as if it were not the minute: another run has served it
+    }
     if (outcome.busy) {
         err << runInProgressMessage(values.db_path) << u'\n';
         return kExitBusy;
@@ -152,7 +164,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
         return kExitUnusable;
     }
     if (!outcome.result.isEmpty()) {
-        err << missingDirectoryMessage(outcome.result) << u'\n';
+        err << directoryStopMessage(outcome) << u'\n';
         return kExitMissingDirectory;
     }
     if (!outcome.failures.isEmpty()) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cerrno>
 #include <optional>
@@ -11,13 +12,15 @@
 #include "schedule/date_time_text.h"
 #include "schedule/file_actions.h"
 #include "schedule/file_lister.h"
-#include "schedule/folder_checker.h"
 #include "schedule/log_writer.h"
 #include "schedule/name_text.h"
 #include "schedule/run_lock.h"
+#include "schedule/run_reconciliation.h"
 #include "schedule/unique_fd.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
+#include "storage/database_trust.h"
+#include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 
@@ -44,18 +47,6 @@ bool copies(const Rule& rule) {
     return rule.process == kCopy || rule.process == kMove;
 }
 
-// Opened once, through the path as the user wrote it (a link to a directory is followed
-// here, and only here). A destination the run may write into but not list is held for its
-// path alone, which is all that renameat and openat need.
-UniqueFd openDirectory(const QString& path, bool mayBePathOnly) {
-    const QByteArray encoded = QFile::encodeName(path);
-    UniqueFd fd(::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid() && errno == EACCES && mayBePathOnly) {
-        fd.reset(::open(encoded.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    }
-    return fd;
-}
-
 }  // namespace
 
 // What one rule works with, once its directories are open and its listing is made.
@@ -75,83 +66,139 @@ MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunOb
 RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDays) {
     RunOutcome outcome;
     try {
-        std::optional<RunLock> lock;
-        if (!m_dryRun) {
-            // Nothing is opened before this: a database the run may not write must not gain
-            // journal files it could not write either.
-            if (const std::optional<QString> problem = unwritableDatabase(m_values)) {
-                outcome.storageError = *problem;
-                return outcome;
-            }
-            lock.emplace(m_values.db_path);
-            if (lock->error() != 0) {
-                outcome.storageError = unwritableMessage(m_values.db_path, lock->error());
-                return outcome;
-            }
-            if (!lock->held()) {
-                outcome.busy = true;
-                return outcome;
-            }
+        // Nothing is opened before these: a planted journal must not be read, nor a database
+        // the run may not write gain journal files it could not write either.
+        if (const std::optional<QString> problem = untrustedDatabase(m_values.db_path)) {
+            outcome.storageError = *problem;
+            return outcome;
         }
-        QList<Rule> rules;
-        {
-            Connection connection(m_values);
-            if (!m_dryRun) {
-                connection.Execute(SqlText::deleteLogBefore(
-                    m_values.tbl_log, cutoffText(runAt, retentionNumber(logDays))));
+        if (m_dryRun) {
+            QList<Rule> rules;
+            {
+                Connection connection(m_values);
+                rules = readRules(connection, m_values.tbl_rule);
             }
-            // The whole rule table is read first: the run sees it as it stood when it began.
-            rules = readRules(connection, m_values.tbl_rule);
+            applyRules(nullptr, rules, runAt, outcome);
+            return outcome;
         }
-        applyRules(rules, runAt, outcome);
+        if (const std::optional<QString> problem = unwritableDatabase(m_values)) {
+            outcome.storageError = *problem;
+            return outcome;
+        }
+        const RunLock lock(m_values.db_path);
+        if (!lock.untrusted().isEmpty()) {
+            outcome.storageError = lock.untrusted();
+        } else if (lock.error() != 0) {
+            outcome.storageError = unwritableMessage(m_values.db_path, lock.error());
+        } else if (!lock.held()) {
+            outcome.busy = true;
+        } else {
+            runLocked(runAt, logDays, outcome);
+        }
+    } catch (const StorageError& error) {
+        outcome.storageError = error.message();
+    }
+    return outcome;
+}
+
+void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
+                               RunOutcome& outcome) {
+    QList<Rule> rules;
+    qint64 runId = 0;
+    {
+        Connection connection(m_values);
+        RunHistory::ensureTable(connection);
+        if (m_scheduledMinute && RunHistory::served(connection, *m_scheduledMinute)) {
+            outcome.alreadyServed = true;
+            return;
+        }
+        reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
+        connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log,
+                                                    cutoffText(runAt, retentionNumber(logDays))));
+        // The whole rule table is read first: the run sees it as it stood when it began.
+        rules = readRules(connection, m_values.tbl_rule);
+        runId = RunHistory::begin(connection, m_values.tbl_log,
+                                  {QCoreApplication::applicationName(), runAt, m_scheduledMinute,
+                                   dateTimeText(runAt), rulesText(rules)});
+    }
+    try {
+        LogWriter writer(m_values);
+        applyRules(&writer, rules, runAt, outcome);
     } catch (const StorageError& error) {
         outcome.storageError = error.message();
     } catch (const std::exception& error) {  // the log writer's thread could not start
         outcome.storageError = StorageError(QString::fromLocal8Bit(error.what())).message();
     }
-    return outcome;
+    // A run stopped by the store may have rows that claim too much: it stays unchecked, for
+    // the next run to set right.
+    const QString stop =
+        outcome.storageError.isEmpty() ? directoryStopMessage(outcome) : outcome.storageError;
+    try {
+        Connection connection(m_values);
+        RunHistory::finish(connection, runId,
+                           {outcome.handledFiles, outcome.failures.size(), outcome.skippedFiles,
+                            stop, outcome.storageError.isEmpty()});
+    } catch (const StorageError& error) {
+        if (outcome.storageError.isEmpty()) {
+            outcome.storageError = error.message();
+        }
+    }
 }
 
-void MaintenanceRun::applyRules(const QList<Rule>& rules, const QDateTime& runAt,
+void MaintenanceRun::applyRules(LogWriter* writer, const QList<Rule>& rules, const QDateTime& runAt,
                                 RunOutcome& outcome) {
-    std::optional<LogWriter> writer;
-    if (!m_dryRun) {
-        writer.emplace(m_values);
-    }
     m_cleanedDirectories.clear();
     for (const Rule& rule : rules) {
-        if (!FolderExists(rule.source)) {
-            outcome.result = missingDirectoryText(rule.order, rule.source);
+        if (!applyRule(writer, rule, runAt, outcome)) {
             return;
         }
-        if (rule.process != kDelete && !FolderExists(rule.destination)) {
-            outcome.result = missingDirectoryText(rule.order, rule.destination);
-            return;
-        }
-        applyRule(writer ? &*writer : nullptr, rule, runAt, outcome);
     }
 }
 
-void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
+MaintenanceRun::Opened MaintenanceRun::openRuleDirectory(const Rule& rule, const QString& path,
+                                                         bool mayBePathOnly, UniqueFd& fd,
+                                                         RunOutcome& outcome) {
+    OpenedDirectory opened = m_fs.openDirectory(QFile::encodeName(path), mayBePathOnly);
+    switch (opened.status) {
+        case OpenedDirectory::Status::Open:
+            fd = std::move(opened.fd);
+            return Opened::Go;
+        case OpenedDirectory::Status::Failed:
+            outcome.failures.append({path, FileResult::fromErrno(opened.error).reason});
+            return Opened::SkipRule;
+        case OpenedDirectory::Status::Unsafe:
+            outcome.unsafeDirectory = true;
+            break;
+        case OpenedDirectory::Status::Missing:
+            break;
+    }
+    outcome.result = missingDirectoryText(rule.order, path);
+    return Opened::StopRun;
+}
+
+bool MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                                RunOutcome& outcome) {
+    // From here on the rule works in the directories it opened now, whatever is renamed or
+    // put in their place meanwhile. A missing or refused directory stops the run before the
+    // rule starts; one that cannot be opened costs only its rule.
+    UniqueFd source;
+    const Opened sourceOpened = openRuleDirectory(rule, rule.source, false, source, outcome);
+    UniqueFd destination;
+    Opened destinationOpened = Opened::Go;
+    if (sourceOpened != Opened::StopRun && rule.process != kDelete) {
+        destinationOpened = openRuleDirectory(rule, rule.destination, true, destination, outcome);
+    }
+    if (sourceOpened == Opened::StopRun || destinationOpened == Opened::StopRun) {
+        return false;
+    }
     if (m_observer != nullptr) {
         m_observer->ruleStarted(rule);
     }
-    // From here on the rule works in the directories it opened now, whatever is renamed or
-    // put in their place meanwhile.
-    const UniqueFd source = openDirectory(rule.source, false);
-    if (!source.valid()) {
-        outcome.failures.append({rule.source, FileResult::fromErrno(errno).reason});
-        return;
+    if (sourceOpened != Opened::Go || destinationOpened != Opened::Go) {
+        return true;
     }
-    UniqueFd destination;
     bool ontoItself = false;
     if (copies(rule)) {
-        destination = openDirectory(rule.destination, true);
-        if (!destination.valid()) {
-            outcome.failures.append({rule.destination, FileResult::fromErrno(errno).reason});
-            return;
-        }
         // The destination may be the source reached another way (a trailing "/", a link, a
         // bind mount): copying or moving a file onto itself must never be tried.
         struct stat sourceInfo {};
@@ -170,16 +217,17 @@ void MaintenanceRun::applyRule(LogWriter* writer, const Rule& rule, const QDateT
     });
     if (listing.error != 0) {
         outcome.failures.append({rule.source, FileResult::fromErrno(listing.error).reason});
-        return;
+        return true;
     }
     const RuleRun run{rule,
                       source.get(),
-                      destination.get(),
+                      copies(rule) ? destination.get() : -1,
                       ontoItself,
                       listing,
                       cutoffText(runAt, retentionNumber(rule.retention)),
                       dateTimeText(runAt)};
     handleAll(writer, run, outcome);
+    return true;
 }
 
 void MaintenanceRun::handleAll(LogWriter* writer, const RuleRun& run, RunOutcome& outcome) {
@@ -233,9 +281,7 @@ void MaintenanceRun::handleAll(LogWriter* writer, const RuleRun& run, RunOutcome
             if (report.status == FileStatus::Failed) {
                 outcome.failures.append({file.path, report.reason});
             }
-            if (report.status != FileStatus::Skipped) {
-                ++outcome.handledFiles;
-            }
+            ++(report.status == FileStatus::Skipped ? outcome.skippedFiles : outcome.handledFiles);
             if (writer != nullptr && report.status == FileStatus::Failed) {
                 corrections.append({rowids[i], file.path, run.rule.process + kFailed});
             } else if (writer != nullptr && report.status == FileStatus::Skipped) {
@@ -285,7 +331,7 @@ FileReport MaintenanceRun::handle(const RuleRun& run, const OldFile& file) {
     if (run.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.process == kCopy) {
-        result = m_fs.copyFile(run.source, name, now, run.destination, false);
+        result = m_fs.copyFile(run.source, name, now, run.destination);
     } else if (rule.process == kMove) {
         result = moveTo(m_fs, run.source, name, now, run.destination);
     } else if (rule.process == kDelete) {

@@ -5,26 +5,18 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <optional>
 #include <set>
 #include <utility>
 
 #include "schedule/file_system.h"
+#include "schedule/rule.h"
 #include "schedule/run_outcome.h"
 #include "storage/module_values.h"
 
 class LogWriter;
 struct ListedFile;
 struct Listing;
-
-// One row of the rule table, every field trimmed.
-struct Rule {
-    QString order;        // 順序
-    QString source;       // 元ディレクトリ
-    QString destination;  // 先ディレクトリ
-    QString extension;    // 拡張子
-    QString retention;    // 残存日数
-    QString process;      // 処理
-};
 
 // Skipped: changed or replaced since it was listed, so left alone and not counted.
 enum class FileStatus { Done, Failed, Planned, Skipped };
@@ -49,7 +41,8 @@ public:
     virtual void working() {}
 };
 
-// The maintenance run: prunes the log, then applies the rules in their order.
+// The maintenance run: checks what an unfinished run left, prunes the log, then applies the
+// rules in their order, and keeps a record of itself beside the log.
 class MaintenanceRun {
 public:
     MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer = nullptr);
@@ -59,13 +52,19 @@ public:
     void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // How many log rows are committed together before their files are touched.
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
+    // The scheduled minute (see dueMinute) this run serves: a minute another run has served
+    // already is not served again, and the run then does nothing.
+    void setScheduledMinute(const std::optional<QDateTime>& minute) { m_scheduledMinute = minute; }
 
     // Runs as of runAt, keeping the log for logDays days. Never throws: a failure of the store
     // (or of the thread that writes to it) ends the run and comes back in the outcome, and so
-    // does another run holding the database.
+    // do a database other users could change and another run holding the database.
     RunOutcome EXEC_DEL(const QDateTime& runAt, const QString& logDays);
 
 private:
+    // Whether a rule's directory lets its rule, or the run, go on.
+    enum class Opened { Go, SkipRule, StopRun };
+
     struct RuleRun;
     struct OldFile {
         const ListedFile* listed;
@@ -74,9 +73,14 @@ private:
         QString stamp;
     };
 
-    void applyRules(const QList<Rule>& rules, const QDateTime& runAt, RunOutcome& outcome);
-    void applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
+    void runLocked(const QDateTime& runAt, const QString& logDays, RunOutcome& outcome);
+    void applyRules(LogWriter* writer, const QList<Rule>& rules, const QDateTime& runAt,
+                    RunOutcome& outcome);
+    // False when the rule stops the run.
+    bool applyRule(LogWriter* writer, const Rule& rule, const QDateTime& runAt,
                    RunOutcome& outcome);
+    Opened openRuleDirectory(const Rule& rule, const QString& path, bool mayBePathOnly,
+                             UniqueFd& fd, RunOutcome& outcome);
     void handleAll(LogWriter* writer, const RuleRun& run, RunOutcome& outcome);
     FileReport handle(const RuleRun& run, const OldFile& file);
     void removeDeadTemporariesOnce(int directory);
@@ -86,5 +90,6 @@ private:
     RunObserver* m_observer;
     bool m_dryRun = false;
     qsizetype m_batchSize = 1024;
+    std::optional<QDateTime> m_scheduledMinute;
     std::set<std::pair<dev_t, ino_t>> m_cleanedDirectories;  // during one run
 };

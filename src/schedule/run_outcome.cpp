@@ -25,6 +25,12 @@ QString missingDirectoryText(const QString& order, const QString& directory) {
     return u"順序　"_s + order + u"　の　"_s + directory;
 }
 
-QString missingDirectoryMessage(const QString& result) {
-    return result + u" が存在しません。正しく設定を行なってください"_s;
+QString directoryStopMessage(const RunOutcome& outcome) {
+    if (outcome.result.isEmpty()) {
+        return {};
+    }
+    return outcome.result +
+           (outcome.unsafeDirectory
+                ? u" は他のユーザーが差し替えられる場所にあります。正しく設定を行なってください"_s
+                : u" が存在しません。正しく設定を行なってください"_s);
 }

@@ -14,14 +14,19 @@ struct FileFailure {
 
 struct RunOutcome {
     // Empty when every rule was applied; else "順序　<order>　の　<directory>" for the first
-    // rule whose directory is missing.
+    // rule whose directory is missing, or refused (unsafeDirectory).
     QString result;
+    // The directory of `result` was refused: another user could put something in its place.
+    bool unsafeDirectory = false;
     QList<FileFailure> failures;
     // The user's message for a storage failure that ended the run; empty when none did.
     QString storageError;
     qsizetype handledFiles = 0;
+    qsizetype skippedFiles = 0;  // changed or gone since they were listed, so left alone
     // Another run held the database, so this one did nothing.
     bool busy = false;
+    // Another run had already served the scheduled minute, so this one did nothing.
+    bool alreadyServed = false;
 };
 
 // One message for all the files a run left alone: a line each, at most 20, then "ほか N 件".
@@ -30,5 +35,7 @@ QString failureSummary(const QList<FileFailure>& failures);
 // "順序　<order>　の　<directory>"
 QString missingDirectoryText(const QString& order, const QString& directory);
 
-// The run result followed by " が存在しません。正しく設定を行なってください".
-QString missingDirectoryMessage(const QString& result);
+// What the user is told of the directory that stopped the run: the result followed by
+// " が存在しません。正しく設定を行なってください", or for a refused one by " は他のユーザーが
+// 差し替えられる場所にあります。正しく設定を行なってください". Empty when none did.
+QString directoryStopMessage(const RunOutcome& outcome);

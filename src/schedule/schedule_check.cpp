@@ -2,14 +2,16 @@
 
 using namespace Qt::StringLiterals;
 
+QChar weekdayKanji(const QDate& day) {
+    static const QString kWeekdays = u"日月火水木金土"_s;  // Sunday first, as dayOfWeek % 7 counts
+    return kWeekdays[day.dayOfWeek() % 7];
+}
+
+bool isScheduledDay(const QDate& day, const Schedule& schedule) {
+    return schedule.weekdays.contains(weekdayKanji(day));
+}
+
 bool isScheduledMinute(const QDateTime& now, const Schedule& schedule) {
-    // Sunday first, as the weekday numbers count.
-    static const QString kWeekdays = u"日月火水木金土"_s;
-    const QChar today = kWeekdays[now.date().dayOfWeek() % 7];
-    if (!schedule.weekdays.contains(today)) {
-        return false;
-    }
-    const QString hour = now.toString(u"HH"_s);
-    const QString minute = now.toString(u"mm"_s);
-    return hour == schedule.hour && minute == schedule.minute;
+    return isScheduledDay(now.date(), schedule) && now.toString(u"HH"_s) == schedule.hour &&
+           now.toString(u"mm"_s) == schedule.minute;
 }

@@ -15,7 +15,6 @@ QString count(qsizetype n) {
 }  // namespace
 
 QString nextRunText(const QDateTime& now, const Schedule& schedule) {
-    static const QString kWeekdays = u"日月火水木金土"_s;
     const QTime time = QTime::fromString(schedule.hour + u':' + schedule.minute, u"HH:mm"_s);
     if (time.isValid()) {
         // The minute now stands in has had its run (or is having it): the next one is later.
@@ -24,8 +23,7 @@ QString nextRunText(const QDateTime& now, const Schedule& schedule) {
             const QDateTime candidate(now.date().addDays(days), time);
             if (candidate > thisMinute && isScheduledMinute(candidate, schedule)) {
                 return u"次回 "_s + candidate.toString(u"MM/dd"_s) + u'（' +
-                       kWeekdays[candidate.date().dayOfWeek() % 7] + u'）' +
-                       candidate.toString(u"HH:mm"_s);
+                       weekdayKanji(candidate.date()) + u'）' + candidate.toString(u"HH:mm"_s);
             }
         }
     }

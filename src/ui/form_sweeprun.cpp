@@ -10,9 +10,9 @@
 #include <QStyle>
 
 #include "rules/rule_table.h"
+#include "schedule/due_minute.h"
 #include "schedule/maintenance_run.h"
 #include "schedule/run_lock.h"
-#include "schedule/schedule_check.h"
 #include "schedule/status_text.h"
 #include "settings/schedule_checks.h"
 #include "settings/schedule_form.h"
@@ -205,7 +205,8 @@ void Form_sweeprun::Timer1_Timer() {
     if (m_running) {
         return;
     }
-    if (!isScheduledMinute(m_clock.now(), m_schedule)) {
+    const std::optional<QDateTime> minute = dueMinute(m_clock.now(), m_schedule);
+    if (!minute) {
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
         return;
     }
@@ -215,12 +216,15 @@ void Form_sweeprun::Timer1_Timer() {
     m_running = true;
     YieldingObserver observer;
     MaintenanceRun run(m_values, m_fs, &observer);
+    run.setScheduledMinute(minute);
     const QDateTime runAt = m_clock.now();
     const RunOutcome outcome = run.EXEC_DEL(runAt, m_schedule.logDays);
     m_running = false;
     Command7->setEnabled(true);
     Command7->setText(u"設定"_s);
-    showFitted(LabelLast, lastRunText(runAt, outcome));
+    if (!outcome.alreadyServed) {  // else another run served the minute, and said how it went
+        showFitted(LabelLast, lastRunText(runAt, outcome));
+    }
 
     // The list shows what the run did, however it ended, before anything is said.
     QStringList notice;
@@ -247,7 +251,7 @@ void Form_sweeprun::Timer1_Timer() {
         Timer1->start();
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));
     } else {
-        m_prompts.message(missingDirectoryMessage(outcome.result));
+        m_prompts.message(directoryStopMessage(outcome));
         fnc_set(u"on"_s);
     }
     if (m_closeRequested) {

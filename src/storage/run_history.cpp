@@ -1,0 +1,117 @@
+#include "storage/run_history.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include "storage/connection.h"
+#include "storage/storage_error.h"
+
+using namespace Qt::StringLiterals;
+
+namespace RunHistory {
+
+namespace {
+
+const QString kTable = u"quillon_run"_s;
+
+// UTC, to the second, in a form that sorts as it reads.
+QString utcText(const QDateTime& at) {
+    return at.toUTC().toString(Qt::ISODate);
+}
+
+QSqlQuery run(Connection& connection, const QString& sql, const QVariantList& values = {}) {
+    QSqlQuery query(connection.database());
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    return query;
+}
+
+}  // namespace
+
+void ensureTable(Connection& connection) {
+    connection.Execute(u"CREATE TABLE IF NOT EXISTS "_s + kTable +
+                       u" (id INTEGER PRIMARY KEY, program TEXT, started TEXT, finished TEXT,"
+                       u" scheduled_minute TEXT, run_text TEXT, first_row INTEGER, rules TEXT,"
+                       u" handled INTEGER, failed INTEGER, skipped INTEGER, message TEXT,"
+                       u" unchecked INTEGER NOT NULL DEFAULT 1)"_s);
+    connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_run_minute ON "_s + kTable +
+                       u" (scheduled_minute)"_s);
+}
+
+bool served(Connection& connection, const QDateTime& scheduledMinute) {
+    QSqlQuery query =
+        run(connection, u"SELECT 1 FROM "_s + kTable + u" WHERE scheduled_minute = ?"_s,
+            {utcText(scheduledMinute)});
+    return query.next();
+}
+
+qint64 begin(Connection& connection, const QString& logTable, const Start& start) {
+    const QVariant minute =
+        start.scheduledMinute ? QVariant(utcText(*start.scheduledMinute)) : QVariant();
+    QSqlQuery query =
+        run(connection,
+            u"INSERT INTO "_s + kTable +
+                u" (program, started, scheduled_minute, run_text, first_row, rules) VALUES"
+                u" (?, ?, ?, ?, (SELECT IFNULL(MAX(rowid), 0) FROM "_s +
+                logTable + u"), ?)"_s,
+            {start.program, utcText(start.started), minute, start.runText, start.rules});
+    return query.lastInsertId().toLongLong();
+}
+
+void finish(Connection& connection, qint64 id, const Finish& finish) {
+    run(connection,
+        u"UPDATE "_s + kTable +
+            u" SET finished = ?, handled = ?, failed = ?, skipped = ?, message = ?,"
+            u" unchecked = ? WHERE id = ?"_s,
+        {utcText(QDateTime::currentDateTimeUtc()), qlonglong(finish.handled),
+         qlonglong(finish.failed), qlonglong(finish.skipped),
+         finish.message.isEmpty() ? QVariant() : QVariant(finish.message), finish.logTrue ? 0 : 1,
+         id});
+}
+
+QList<Unchecked> unchecked(Connection& connection) {
+    QList<Unchecked> runs;
+    QSqlQuery query = run(connection, u"SELECT id, run_text, first_row, rules FROM "_s + kTable +
+                                          u" WHERE unchecked <> 0 ORDER BY id"_s);
+    while (query.next()) {
+        runs.append({query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).toLongLong(), query.value(3).toString()});
+    }
+    if (query.lastError().isValid()) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    return runs;
+}
+
+QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
+                              const Unchecked& unfinished) {
+    QList<LoggedFile> rows;
+    QSqlQuery query =
+        run(connection,
+            u"SELECT rowid, 対象ファイル, タイムスタンプ, 処理内容 FROM "_s + logTable +
+                u" WHERE rowid > ? AND 処理日時 = ? AND 処理内容 IN ('複写', '移動', '削除')"_s,
+            {unfinished.firstRow, unfinished.runText});
+    while (query.next()) {
+        rows.append({query.value(0).toLongLong(), query.value(1).toString(),
+                     query.value(2).toString(), query.value(3).toString()});
+    }
+    if (query.lastError().isValid()) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    return rows;
+}
+
+void markChecked(Connection& connection, qint64 id) {
+    run(connection, u"UPDATE "_s + kTable + u" SET unchecked = 0 WHERE id = ?"_s, {id});
+}
+
+}  // namespace RunHistory

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Connection;
+
+// Quillon's own record of its runs, one row a run, beside the system's three tables: what
+// serves each scheduled minute once, what finds a run that never finished, and what the
+// status line reads.
+namespace RunHistory {
+
+// What a run leaves for the next one to know.
+struct Start {
+    QString program;
+    QDateTime started;
+    std::optional<QDateTime> scheduledMinute;  // the minute it serves; none for a run by hand
+    QString runText;                           // its 処理日時
+    QString rules;                             // the rules it applies, as rulesText made them
+};
+
+struct Finish {
+    qsizetype handled = 0;
+    qsizetype failed = 0;
+    qsizetype skipped = 0;
+    QString message;      // why it stopped early; empty when it ran to its end
+    bool logTrue = true;  // false when a storage failure may have left rows that claim too much
+};
+
+// A run whose log rows may not match the disk: killed, or stopped by a storage failure.
+struct Unchecked {
+    qint64 id;
+    QString runText;
+    qint64 firstRow;  // its rows of the log come after this row id
+    QString rules;
+};
+
+// One log row an unchecked run wrote, as stored.
+struct LoggedFile {
+    qint64 rowid;
+    QString path;
+    QString stamp;
+    QString process;
+};
+
+// Creates the table where it is missing.
+void ensureTable(Connection& connection);
+// True when a run has already served the minute (given in any time spec).
+bool served(Connection& connection, const QDateTime& scheduledMinute);
+// Records the run's start and returns its id. `logTable` is where its rows will go.
+qint64 begin(Connection& connection, const QString& logTable, const Start& start);
+void finish(Connection& connection, qint64 id, const Finish& finish);
+QList<Unchecked> unchecked(Connection& connection);
+// The rows of `logTable` that the run wrote and that still say the file was handled.
+QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
+                              const Unchecked& run);
+void markChecked(Connection& connection, qint64 id);
+
+}  // namespace RunHistory
