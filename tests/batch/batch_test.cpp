@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <functional>
 
 #include "schedule/run_lock.h"
 #include "support/failing_file_system.h"
@@ -174,6 +177,20 @@ TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
     EXPECT_TRUE(said.contains(u"完了: 1 件を処理しました"_s)) << said.toStdString();
     EXPECT_FALSE(QFile::exists(a));
 
+    // The minute is served: a second timer in it, or a clock stepped back into it, does
+    // nothing; a run by hand always runs.
+    const QString b = tree.file(u"in/b.txt"_s, "b", at(u"2003/03/01 10:00:00"_s));
+    for (const QString& time : {u"2003/03/23 00:00:50"_s, u"2003/03/23 00:00:10"_s}) {
+        EXPECT_EQ(ifDueAt(time), std::pair(0, QString())) << time.toStdString();
+        EXPECT_TRUE(QFile::exists(b));
+    }
+    QProcess byHand;
+    byHand.start(QStringLiteral(SWEEPRUN_BATCH),
+                 {u"--db"_s, tree.values().db_path, u"--at"_s, u"2003/03/23 00:00:55"_s});
+    ASSERT_TRUE(byHand.waitForFinished(30'000));
+    EXPECT_EQ(byHand.exitCode(), kExitComplete);
+    EXPECT_FALSE(QFile::exists(b));
+
     // A missing database has no schedule: not due, and nothing is created.
     QTemporaryDir empty;
     QProcess process;
@@ -203,4 +220,73 @@ TEST(BatchProgram, HelpInJapaneseAndTheVersion) {
     EXPECT_TRUE(help.startsWith(u"使い方: sweeprun-batch"_s));
     EXPECT_TRUE(help.contains(u"--if-due"_s));
     EXPECT_TRUE(help.contains(u"既定: /srv/quillon/q.db"_s)) << help.toStdString();
+}
+
+TEST_F(BatchTest, ADatabaseOtherUsersCouldChangeIsNeverOpened) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "files of another user need root to make";
+    }
+    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
+    const QString db = tree.values().db_path;
+    const QByteArray folder = QFile::encodeName(tree.path());
+    const auto plant = [](const QString& path) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a rule of someone else's");
+        file.close();
+        EXPECT_EQ(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    };
+    const auto fifo = [](const QString& path) {
+        EXPECT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0666), 0);
+    };
+    const struct {
+        std::function<void()> make;
+        QString reason;
+    } cases[] = {
+        {[&] { plant(db + u"-wal"_s); }, db + u"-wal の所有者が nobody です"_s},
+        {[&] { plant(db + u"-journal"_s); }, db + u"-journal の所有者が nobody です"_s},
+        {[&] { plant(db + u".lock"_s); }, db + u".lock の所有者が nobody です"_s},
+        {[&] { fifo(db + u".lock"_s); }, db + u".lock が通常のファイルではありません"_s},
+        {[&] { fifo(db + u"-journal"_s); }, db + u"-journal が通常のファイルではありません"_s},
+        {[&] { ::chmod(folder.constData(), 01777); },
+         tree.path() + u" にグループか他のユーザーが書き込めます"_s},
+        {[&] { ::chown(folder.constData(), 65534, 65534); },
+         tree.path() + u" の所有者が nobody です"_s},
+    };
+    for (const auto& c : cases) {
+        c.make();
+        for (const QStringList& options : {QStringList(), QStringList{u"--dry-run"_s}}) {
+            EXPECT_EQ(batch(options), kExitUnusable) << c.reason.toStdString();
+            EXPECT_EQ(err, u"データベース "_s + db +
+                               u" は他のユーザーが書き換えられる場所にあります（"_s + c.reason +
+                               u"）\n"_s);
+            EXPECT_TRUE(QFile::exists(a));
+        }
+        for (const char* suffix : {"-wal", "-journal", ".lock"}) {
+            ::unlink((QFile::encodeName(db) + suffix).constData());
+        }
+        ::chmod(folder.constData(), 0700);
+        ::chown(folder.constData(), 0, 0);
+    }
+
+    EXPECT_EQ(batch(), kExitComplete);
+    EXPECT_FALSE(QFile::exists(a));
+    struct stat lock {};
+    ASSERT_EQ(::lstat((QFile::encodeName(db) + ".lock").constData(), &lock), 0);
+    EXPECT_EQ(lock.st_mode & 07777, 0600u);  // nobody else can open it, so nobody can hold it
+
+    // A rule folder another user could swap stops the run like a missing one.
+    const QString share = tree.dir(u"share"_s);
+    ASSERT_TRUE(QFile::link(in, share + u"/logs"_s));
+    ASSERT_EQ(::chown(QFile::encodeName(share).constData(), 65534, 65534), 0);
+    ASSERT_EQ(::lchown(QFile::encodeName(share + u"/logs"_s).constData(), 65534, 65534), 0);
+    tree.addRule({u"002"_s, share + u"/logs"_s, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
+    EXPECT_EQ(batch(), kExitMissingDirectory);
+    EXPECT_EQ(
+        err,
+        u"順序　002　の　"_s + share +
+            u"/logs は他のユーザーが差し替えられる場所にあります。正しく設定を行なってください\n"_s);
 }

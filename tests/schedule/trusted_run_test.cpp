@@ -69,15 +69,19 @@ TEST_F(TrustedRunTest, NamesAreBytesAndStampsNeverLeaveNineteenCharacters) {
     const qint64 now = at(kRun).toSecsSinceEpoch();
     ASSERT_TRUE(writeRaw(in, "alias\xff.log", now - 30 * 86'400));
     ASSERT_TRUE(writeRaw(in, "alias\xef\xbf\xbd.log", now - 3'600));  // U+FFFD, one hour old
+    ASSERT_TRUE(writeRaw(in, "alias\\xff.log", now - 30 * 86'400));   // the first one's old text
+    ASSERT_TRUE(writeRaw(in, "two\nlines.log", now - 30 * 86'400));
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
 
     const RunOutcome outcome = run();
     EXPECT_TRUE(outcome.failures.isEmpty());
     EXPECT_FALSE(existsRaw(in, "alias\xff.log"));
     EXPECT_TRUE(existsRaw(in, "alias\xef\xbf\xbd.log"));
-    EXPECT_EQ(
-        tree.logRows(),
-        (QList<QStringList>{row(in + u"/alias\\xff.log"_s, u"削除"_s, u"2003/02/27 09:05:07"_s)}));
+    const QString stamp = u"2003/02/27 09:05:07"_s;
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{row(in + u"/alias\\\\xff.log"_s, u"削除"_s, stamp),
+                                  row(in + u"/alias\\xff.log"_s, u"削除"_s, stamp),
+                                  row(in + u"/two\\x0alines.log"_s, u"削除"_s, stamp)}));
 
     // File times beyond the four-digit years, where the file system keeps them (tmpfs does;
     // ext4 clamps them).

@@ -250,6 +250,13 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     ASSERT_EQ(f.DataGrid2->model()->rowCount(), 1);
     EXPECT_EQ(f.DataGrid2->model()->index(0, 0).data().toString(), in + u"/a.log"_s);
     EXPECT_TRUE(sawRunning);
+
+    // The minute is served: a clock stepped back into it runs nothing again.
+    const QString later = tree.file(u"in/b.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    clock.time = at(u"2003/03/24 09:05:10"_s);
+    f.Timer1_Timer();
+    EXPECT_TRUE(QFile::exists(later));
+    EXPECT_TRUE(f.Timer1->isActive());
 }
 
 TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDone) {
