@@ -99,11 +99,11 @@ FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const st
     if ((error = renameNoReplace(sourceDir, name, claim.constData())) != 0) {
         return FileResult::fromErrno(error);
     }
-    const auto giveBack = [&](int why) {
+    const auto giveBack = [&](int why) -> FileResult {
         if (renameNoReplace(sourceDir, claim.constData(), name) != 0) {
             // A new file took the name meanwhile: this one is kept beside it, and the user is
-            // told where.
-            return FileResult{why,
+            // told where. A failure, never a skip: the file must not lose its row unseen.
+            return FileResult{EEXIST,
                               u"移動中に同じ名前の新しいファイルができたため、元のファイルを "_s +
                                   QString::fromUtf8(claim) + u" に残しました"_s};
         }

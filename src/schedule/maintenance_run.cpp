@@ -117,9 +117,10 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
                                                     cutoffText(runAt, retentionNumber(logDays))));
         // The whole rule table is read first: the run sees it as it stood when it began.
         rules = readRules(connection, m_values.tbl_rule);
-        runId = RunHistory::begin(connection, m_values.tbl_log,
-                                  {QCoreApplication::applicationName(), runAt, m_scheduledMinute,
-                                   dateTimeText(runAt), rulesText(rules)});
+        runId =
+            RunHistory::begin(connection, m_values.tbl_log,
+                              {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
+                               m_scheduledMinute, dateTimeText(runAt), rulesText(rules)});
     }
     try {
         LogWriter writer(m_values);

@@ -15,7 +15,7 @@ namespace RunHistory {
 // What a run leaves for the next one to know.
 struct Start {
     QString program;
-    QDateTime started;
+    QDateTime started;  // the clock when it began; runText holds the time it ran as
     std::optional<QDateTime> scheduledMinute;  // the minute it serves; none for a run by hand
     QString runText;                           // its 処理日時
     QString rules;                             // the rules it applies, as rulesText made them
