@@ -35,6 +35,19 @@ QSqlQuery run(Connection& connection, const QString& sql, const QVariantList& va
     return query;
 }
 
+// Every row the query yields, each made by `read`.
+template <typename Read>
+auto readAll(QSqlQuery& query, Read read) {
+    QList<decltype(read(query))> rows;
+    while (query.next()) {
+        rows.append(read(query));
+    }
+    if (query.lastError().isValid()) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    return rows;
+}
+
 }  // namespace
 
 void ensureTable(Connection& connection) {
@@ -79,35 +92,25 @@ void finish(Connection& connection, qint64 id, const Finish& finish) {
 }
 
 QList<Unchecked> unchecked(Connection& connection) {
-    QList<Unchecked> runs;
     QSqlQuery query = run(connection, u"SELECT id, run_text, first_row, rules FROM "_s + kTable +
                                           u" WHERE unchecked <> 0 ORDER BY id"_s);
-    while (query.next()) {
-        runs.append({query.value(0).toLongLong(), query.value(1).toString(),
-                     query.value(2).toLongLong(), query.value(3).toString()});
-    }
-    if (query.lastError().isValid()) {
-        throw StorageError::fromSql(query.lastError());
-    }
-    return runs;
+    return readAll(query, [](const QSqlQuery& row) {
+        return Unchecked{row.value(0).toLongLong(), row.value(1).toString(),
+                         row.value(2).toLongLong(), row.value(3).toString()};
+    });
 }
 
 QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
                               const Unchecked& unfinished) {
-    QList<LoggedFile> rows;
     QSqlQuery query =
         run(connection,
             u"SELECT rowid, 対象ファイル, タイムスタンプ, 処理内容 FROM "_s + logTable +
                 u" WHERE rowid > ? AND 処理日時 = ? AND 処理内容 IN ('複写', '移動', '削除')"_s,
             {unfinished.firstRow, unfinished.runText});
-    while (query.next()) {
-        rows.append({query.value(0).toLongLong(), query.value(1).toString(),
-                     query.value(2).toString(), query.value(3).toString()});
-    }
-    if (query.lastError().isValid()) {
-        throw StorageError::fromSql(query.lastError());
-    }
-    return rows;
+    return readAll(query, [](const QSqlQuery& row) {
+        return LoggedFile{row.value(0).toLongLong(), row.value(1).toString(),
+                          row.value(2).toString(), row.value(3).toString()};
+    });
 }
 
 void markChecked(Connection& connection, qint64 id) {

@@ -47,7 +47,7 @@ struct LoggedFile {
 
 // Creates the table where it is missing.
 void ensureTable(Connection& connection);
-// True when a run has already served the minute (given in any time spec).
+// True when a run has already served the minute (given in any time zone).
 bool served(Connection& connection, const QDateTime& scheduledMinute);
 // Records the run's start and returns its id. `logTable` is where its rows will go.
 qint64 begin(Connection& connection, const QString& logTable, const Start& start);
