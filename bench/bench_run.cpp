@@ -312,7 +312,7 @@ void timeRenumbering(const QString& where) {
     RuleTable table(values, [] {});
     QElapsedTimer timer;
     timer.start();
-    table.registerRule({root.path(), root.path() + u"/out"_s, u"first"_s, u"7"_s, u"複写"_s},
+    table.registerRule({{}, root.path(), root.path() + u"/out"_s, u"first"_s, u"7"_s, kCopyProcess},
                        QString(), false);
     const double registration = timer.nsecsElapsed() / 1e9;
     timer.restart();

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "schedule/file_system.h"
+#include "disk/file_system.h"
 #include "storage/module_values.h"
 #include "ui/form_sweeprun.h"
 #include "ui/prompts.h"

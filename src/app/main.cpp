@@ -1,7 +1,7 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "schedule/file_system.h"
+#include "disk/file_system.h"
 #include "storage/database_location.h"
 #include "storage/database_trust.h"
 #include "storage/module_values.h"

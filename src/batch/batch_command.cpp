@@ -3,11 +3,11 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
-#include "schedule/due_minute.h"
-#include "schedule/maintenance_run.h"
-#include "schedule/run_lock.h"
-#include "settings/schedule_checks.h"
-#include "settings/schedule_store.h"
+#include "run/maintenance_run.h"
+#include "run/run_notice.h"
+#include "schedule/schedule_checks.h"
+#include "schedule/schedule_store.h"
+#include "schedule/scheduled_minute.h"
 #include "storage/database_access.h"
 #include "storage/database_location.h"
 #include "storage/database_trust.h"
@@ -152,25 +152,25 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     observer.finish();
     out.flush();
 
-    if (outcome.alreadyServed) {
-        return kExitComplete;  // as if it were not the minute: another run has served it
-    }
-    if (outcome.busy) {
-        err << runInProgressMessage(values.db_path) << u'\n';
-        return kExitBusy;
-    }
-    if (!outcome.storageError.isEmpty()) {
-        err << outcome.storageError << u'\n';
-        return kExitUnusable;
-    }
-    if (!outcome.result.isEmpty()) {
-        err << directoryStopMessage(outcome) << u'\n';
-        return kExitMissingDirectory;
-    }
-    if (!outcome.failures.isEmpty()) {
-        err << outcome.handledFiles << u" 件中 "_s << outcome.failures.size()
-            << u" 件の処理に失敗しました\n"_s;
-        return kExitFailures;
+    const RunNotice notice = runNotice(outcome, values.db_path);
+    switch (notice.ending) {
+        case RunNotice::Ending::Served:
+            return kExitComplete;      // as if it were not the minute: another run has served it
+        case RunNotice::Ending::Busy:  // its message comes first
+            err << notice.problems.first() << u'\n';
+            return kExitBusy;
+        case RunNotice::Ending::StorageFailed:  // its message comes first when none is busy
+            err << notice.problems.first() << u'\n';
+            return kExitUnusable;
+        case RunNotice::Ending::DirectoryStopped:
+            err << notice.stop << u'\n';
+            return kExitMissingDirectory;
+        case RunNotice::Ending::Failures:  // each failed file was printed as it failed
+            err << outcome.handledFiles << u" 件中 "_s << outcome.failures.size()
+                << u" 件の処理に失敗しました\n"_s;
+            return kExitFailures;
+        case RunNotice::Ending::Complete:
+            break;
     }
     out << (options.dryRun
                 ? u"完了: "_s + QString::number(outcome.handledFiles) +

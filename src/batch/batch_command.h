@@ -3,7 +3,7 @@
 #include <QTextStream>
 
 #include "batch/batch_options.h"
-#include "schedule/file_system.h"
+#include "disk/file_system.h"
 
 enum BatchExit : int {
     kExitComplete = 0,

@@ -1,9 +1,28 @@
 #include "rules/rule_checks.h"
 
-#include "schedule/folder_checker.h"
-#include "settings/number_text.h"
+#include <QFile>
+
+#include "schedule/number_text.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The directory as a run would reach it; Missing for an empty path.
+OpenedDirectory reach(FileSystem& fs, const QString& path) {
+    return path.isEmpty() ? OpenedDirectory{} : fs.openDirectory(QFile::encodeName(path), true);
+}
+
+// Both directories were opened and are one on disk. One the run would refuse to enter is told
+// about when the run comes to it.
+bool sameDirectory(FileSystem& fs, const OpenedDirectory& a, const OpenedDirectory& b) {
+    struct stat first {};
+    struct stat second {};
+    return a.fd.valid() && b.fd.valid() && fs.statOpen(a.fd.get(), first).ok() &&
+           fs.statOpen(b.fd.get(), second).ok() && sameIdentity(first, second);
+}
+
+}  // namespace
 
 bool KAK_CHK(const QString& extension) {
     for (const QChar c : {u'.', u'/', u'\\', u'*', u'?'}) {
@@ -14,7 +33,7 @@ bool KAK_CHK(const QString& extension) {
     return false;
 }
 
-std::optional<RuleCheckFailure> checkRule(const RuleEntry& entry, FileSystem& fs) {
+std::optional<RuleCheckFailure> checkRule(const Rule& entry, FileSystem& fs) {
     if (!IsNumeric(entry.retention)) {
         return RuleCheckFailure{u"残存日数は数値で入力してください"_s, RuleField::Retention};
     }
@@ -31,14 +50,16 @@ std::optional<RuleCheckFailure> checkRule(const RuleEntry& entry, FileSystem& fs
     if (entry.process.isEmpty()) {
         return RuleCheckFailure{u"処理を選択してください"_s, RuleField::Process};
     }
-    if (!FolderExists(entry.source)) {
+    const OpenedDirectory source = reach(fs, entry.source);
+    if (source.status == OpenedDirectory::Status::Missing) {
         return RuleCheckFailure{u"元ディレクトリが存在しません"_s, RuleField::Unchanged};
     }
-    if (entry.process != u"削除"_s) {
-        if (!FolderExists(entry.destination)) {
+    if (entry.process != kDeleteProcess) {
+        const OpenedDirectory destination = reach(fs, entry.destination);
+        if (destination.status == OpenedDirectory::Status::Missing) {
             return RuleCheckFailure{u"先ディレクトリが存在しません"_s, RuleField::Unchanged};
         }
-        if (entry.source == entry.destination || fs.sameFile(entry.source, entry.destination)) {
+        if (entry.source == entry.destination || sameDirectory(fs, source, destination)) {
             return RuleCheckFailure{u"元ディレクトリと先ディレクトリは別の場所を指定してください"_s,
                                     RuleField::Unchanged};
         }

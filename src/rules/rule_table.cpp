@@ -14,18 +14,18 @@ QString orderNumber(int position) {
 RuleTable::RuleTable(const ModuleValues& values, std::function<void()> yield)
     : m_values(values), m_yield(std::move(yield)) {}
 
-QString RuleTable::match(const RuleEntry& entry) const {
+QString RuleTable::match(const Rule& entry) const {
     return SqlText::ruleMatch(entry.source, entry.destination, entry.extension, entry.retention,
                               entry.process);
 }
 
-QString RuleTable::findIdentical(const RuleEntry& entry) {
+QString RuleTable::findIdentical(const Rule& entry) {
     Connection connection(m_values);
     Recordset rows(connection, SqlText::selectAll(m_values.tbl_rule) + match(entry));
     return rows.eof() ? QString() : rows.field(u"順序"_s);
 }
 
-QString RuleTable::registerRule(const RuleEntry& entry, const QString& order, bool overwrite) {
+QString RuleTable::registerRule(const Rule& entry, const QString& order, bool overwrite) {
     Connection connection(m_values);
     Transaction transaction(connection);
     if (overwrite) {
@@ -43,18 +43,11 @@ QString RuleTable::registerRule(const RuleEntry& entry, const QString& order, bo
         m_values.tbl_rule,
         {label, entry.source, entry.destination, entry.extension, entry.retention, entry.process}));
 
-    QList<RuleEntry> rows;
-    for (Recordset all(connection, SqlText::selectOrdered(m_values.tbl_rule)); !all.eof();
-         all.moveNext()) {
-        rows.append({all.field(u"元ディレクトリ"_s), all.field(u"先ディレクトリ"_s),
-                     all.field(u"拡張子"_s), all.field(u"残存日数"_s), all.field(u"処理"_s)});
-    }
+    const QList<Rule> rows = readRules(connection, m_values.tbl_rule);
     for (int n = 1; n <= rows.size(); ++n) {
-        const RuleEntry& row = rows[n - 1];
+        const Rule& row = rows[n - 1];
         const QString number = orderNumber(n);
-        if (row.source == entry.source && row.destination == entry.destination &&
-            row.extension == entry.extension && row.retention == entry.retention &&
-            row.process == entry.process) {
+        if (row.sameSettings(entry)) {
             label = number;
         }
         connection.Execute(SqlText::renumberMatch(m_values.tbl_rule, number, match(row)));

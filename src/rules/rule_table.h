@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "rules/rule_checks.h"
 #include "storage/module_values.h"
+#include "storage/rule_row.h"
 
 // Registration and deletion in the rule table. Each runs in one transaction: a failure part-way
 // leaves the table exactly as it was, so no "_0" number is ever left behind. Throws StorageError.
@@ -15,16 +15,16 @@ public:
 
     // The order of a stored rule with the same content (compared as the store compares, letter
     // case aside); empty when there is none.
-    QString findIdentical(const RuleEntry& entry);
+    QString findIdentical(const Rule& entry);
     // Puts the entry directly after the rule numbered `order` (at the end when it is empty),
     // first deleting the identical rules when `overwrite`, renumbers every rule 001… and
     // returns the number the entry received.
-    QString registerRule(const RuleEntry& entry, const QString& order, bool overwrite);
+    QString registerRule(const Rule& entry, const QString& order, bool overwrite);
     // Deletes the rule numbered `order` and closes the gap.
     void deleteRule(const QString& order);
 
 private:
-    QString match(const RuleEntry& entry) const;
+    QString match(const Rule& entry) const;
 
     ModuleValues m_values;
     std::function<void()> m_yield;

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <ctime>
 
-#include "settings/number_text.h"
+#include "schedule/number_text.h"
 
 using namespace Qt::StringLiterals;
 

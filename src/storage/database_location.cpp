@@ -9,11 +9,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "storage/module_values.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kFileName = u"sweeprun.db"_s;
 const QString kFolderName = u"quillon"_s;
 
 QString sameFolderForm(const QString& path) {
@@ -30,13 +31,13 @@ QString databasePath(const QString& programDir, const QString& installedBinDir,
         return overridden;
     }
     if (sameFolderForm(programDir) != sameFolderForm(installedBinDir)) {
-        return QDir(programDir).filePath(kFileName);  // run from where it was built
+        return QDir(programDir).filePath(kDatabaseFileName);  // run from where it was built
     }
     QString dataHome = environment.value(u"XDG_DATA_HOME"_s);
     if (dataHome.isEmpty() || QDir::isRelativePath(dataHome)) {  // as the XDG rules say
         dataHome = environment.value(u"HOME"_s) + u"/.local/share"_s;
     }
-    return dataHome + u'/' + kFolderName + u'/' + kFileName;
+    return dataHome + u'/' + kFolderName + u'/' + kDatabaseFileName;
 }
 
 QString databasePath() {

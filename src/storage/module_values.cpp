@@ -5,7 +5,7 @@
 #include <QUrl>
 
 ModuleValues ModuleValues::forDirectory(const QString& directory) {
-    return forDatabase(QDir(directory).filePath(QStringLiteral("sweeprun.db")));
+    return forDatabase(QDir(directory).filePath(kDatabaseFileName));
 }
 
 ModuleValues ModuleValues::forDatabase(const QString& path) {

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// The name of the database file wherever it lives.
+inline const QString kDatabaseFileName = QStringLiteral("sweeprun.db");
+
 // Where the database lives and what its tables are called; fixed once at start-up.
 struct ModuleValues {
     QString db_path;
@@ -10,7 +13,7 @@ struct ModuleValues {
     QString tbl_log;
     QString tbl_set;
 
-    // The values for the database file sweeprun.db inside the given directory.
+    // The values for the database file kDatabaseFileName inside the given directory.
     static ModuleValues forDirectory(const QString& directory);
     // The values for a database file at an explicit path.
     static ModuleValues forDatabase(const QString& path);

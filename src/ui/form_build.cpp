@@ -3,9 +3,9 @@
 #include <QPalette>
 #include <QScreen>
 
-#include "settings/schedule_form.h"
-#include "settings/startup.h"
+#include "schedule/schedule_form.h"
 #include "ui/form_sweeprun.h"
+#include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
 
@@ -130,7 +130,7 @@ void Form_sweeprun::buildControls() {
     Frame14 = frame(Frame2, u"Frame14"_s, u"順序"_s, 120, 240, 1095, 735);
     Label1 = add(Frame14, u"Label1"_s, new QLabel, 120, 240, 855, 375);
     Frame13 = frame(Frame2, u"Frame13"_s, u"処理"_s, 1320, 240, 2415, 735);
-    const QStringList processes = {u"複写"_s, u"移動"_s, u"削除"_s};
+    const QStringList processes = {kCopyProcess, kMoveProcess, kDeleteProcess};
     for (size_t i = 0; i < Option1.size(); ++i) {
         Option1[i] = add(Frame13, u"Option1_%1"_s.arg(i),
                          new QRadioButton(processes[static_cast<qsizetype>(i)]),

@@ -10,18 +10,18 @@
 #include <QStyle>
 
 #include "rules/rule_table.h"
-#include "schedule/due_minute.h"
-#include "schedule/maintenance_run.h"
-#include "schedule/run_lock.h"
-#include "schedule/status_text.h"
-#include "settings/schedule_checks.h"
-#include "settings/schedule_form.h"
-#include "settings/schedule_store.h"
-#include "settings/startup.h"
+#include "run/maintenance_run.h"
+#include "run/run_notice.h"
+#include "schedule/next_run_text.h"
+#include "schedule/schedule_checks.h"
+#include "schedule/schedule_form.h"
+#include "schedule/schedule_store.h"
+#include "schedule/scheduled_minute.h"
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 #include "ui/grid_rows.h"
+#include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
 
@@ -227,31 +227,24 @@ void Form_sweeprun::Timer1_Timer() {
     }
 
     // The list shows what the run did, however it ended, before anything is said.
-    QStringList notice;
+    QStringList problems;
     try {
         ROAD_DSP_2();
     } catch (const StorageError& error) {
-        notice << error.message();
+        problems << error.message();
     }
-    if (outcome.busy) {
-        notice << runInProgressMessage(m_values.db_path);
-    }
-    if (!outcome.storageError.isEmpty()) {
-        notice << outcome.storageError;
-    }
-    if (!outcome.failures.isEmpty()) {
-        notice << failureSummary(outcome.failures);
-    }
+    const RunNotice notice = runNotice(outcome, m_values.db_path);
+    problems << notice.problems;
     // Nobody may be there to answer: what went wrong is shown without stopping the schedule,
     // and the next scheduled minute tries again. Only a missing directory needs the user.
-    if (!notice.isEmpty()) {
-        m_prompts.notify(notice.join(u'\n'));
+    if (!problems.isEmpty()) {
+        m_prompts.notify(problems.join(u'\n'));
     }
-    if (outcome.result.isEmpty()) {
+    if (notice.stop.isEmpty()) {
         Timer1->start();
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));
     } else {
-        m_prompts.message(directoryStopMessage(outcome));
+        m_prompts.message(notice.stop);
         fnc_set(u"on"_s);
     }
     if (m_closeRequested) {
@@ -332,7 +325,7 @@ void Form_sweeprun::ROAD_DSP(const QString& order) {
     // A refreshed list starts at its top, with its scroll range already fitted to the rows.
     DataGrid1->doItemsLayout();
     DataGrid1->scrollToTop();
-    fitColumns(DataGrid1, {{0, u"000"_s}, {5, u"複写"_s}}, {{3, 1100}, {4, 1100}}, {1, 2});
+    fitColumns(DataGrid1, {{0, u"000"_s}, {5, kCopyProcess}}, {{3, 1100}, {4, 1100}}, {1, 2});
     GridRows rows(DataGrid1);
     positionRuleList(rows, total, position);
 }
@@ -353,19 +346,23 @@ RuleTable Form_sweeprun::ruleTable() const {
                      [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
-RuleEntry Form_sweeprun::ruleEntry() const {
+Rule Form_sweeprun::ruleEntry() const {
     QString process;
     for (const QRadioButton* option : Option1) {
         if (option->isChecked()) {
             process = option->text();
         }
     }
-    return {Text1->text().trimmed(), Text5->text().trimmed(), Text3->text().trimmed(),
-            Text2->text().trimmed(), process};
+    return {{},
+            Text1->text().trimmed(),
+            Text5->text().trimmed(),
+            Text3->text().trimmed(),
+            Text2->text().trimmed(),
+            process};
 }
 
 void Form_sweeprun::Command3_Click() {
-    const RuleEntry entry = ruleEntry();
+    const Rule entry = ruleEntry();
     if (const auto failure = checkRule(entry, m_fs)) {
         m_prompts.message(failure->message);
         QWidget* const fields[] = {Text2, Text3, Option1[0], nullptr};  // in RuleField's order

@@ -12,9 +12,9 @@
 #include <QWidget>
 #include <array>
 
+#include "disk/file_system.h"
 #include "rules/rule_checks.h"
-#include "schedule/file_system.h"
-#include "settings/schedule.h"
+#include "schedule/schedule.h"
 #include "storage/module_values.h"
 #include "storage/paged_query_model.h"
 #include "ui/prompts.h"
@@ -105,7 +105,7 @@ private:
                     const QList<std::pair<int, int>>& shares, const QList<int>& rest);
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
-    RuleEntry ruleEntry() const;
+    Rule ruleEntry() const;
     RuleTable ruleTable() const;
 
     ModuleValues m_values;

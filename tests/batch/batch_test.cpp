@@ -9,7 +9,8 @@
 #include <QProcess>
 #include <functional>
 
-#include "schedule/run_lock.h"
+#include "run/run_lock.h"
+#include "run/run_notice.h"
 #include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
@@ -42,17 +43,17 @@ TEST_F(BatchTest, RefusesWithoutAUsableLogRetention) {
     EXPECT_EQ(batch(), kExitUnusable);
     EXPECT_EQ(err, u"スケジュールが保存されていません: ログ残存日数は数値で入力してください\n"_s);
 
-    tree.setSchedule({u"月"_s, u"09"_s, u"05"_s, u""_s});
+    writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u""_s});
     EXPECT_EQ(batch(), kExitUnusable);
     EXPECT_EQ(err, u"ログ残存日数は数値で入力してください\n"_s);
 
-    tree.setSchedule({u"月"_s, u"09"_s, u"05"_s, u"-1"_s});
+    writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"-1"_s});
     EXPECT_EQ(batch(), kExitUnusable);
     EXPECT_EQ(err, u"ログ残存日数は０以上の数値で入力してください\n"_s);
 }
 
 TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
-    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    writeSchedule(tree.values(), {u" "_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     const QString out = tree.dir(u"out"_s);
     const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
@@ -123,7 +124,7 @@ TEST(BatchProgram, CreatesAMissingDatabaseAndExitsWithTheDocumentedCodes) {
 }
 
 TEST_F(BatchTest, AnotherRunHoldingTheDatabaseEndsWithCodeFourAndADryRunWritesNothing) {
-    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    writeSchedule(tree.values(), {u" "_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
@@ -154,7 +155,7 @@ TEST_F(BatchTest, AnotherRunHoldingTheDatabaseEndsWithCodeFourAndADryRunWritesNo
 
 TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
     TempTree tree;
-    tree.setSchedule({u"日月"_s, u"00"_s, u"00"_s, u"30"_s});
+    writeSchedule(tree.values(), {u"日月"_s, u"00"_s, u"00"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
@@ -226,7 +227,7 @@ TEST_F(BatchTest, ADatabaseOtherUsersCouldChangeIsNeverOpened) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "files of another user need root to make";
     }
-    tree.setSchedule({u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    writeSchedule(tree.values(), {u" "_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     const QString a = tree.file(u"in/a.txt"_s, "a", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});

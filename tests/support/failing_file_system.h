@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <functional>
 
-#include "schedule/file_system.h"
+#include "disk/file_system.h"
 
 // The real file system with failures injected where the disk cannot be made to fail on cue.
 class FailingFileSystem : public PosixFileSystem {

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "schedule/maintenance_run.h"
+#include "run/maintenance_run.h"
 
 // Remembers what the run reported, and can act after each file as the window would.
 class RunRecorder : public RunObserver {
@@ -14,7 +14,7 @@ public:
 
     void ruleStarted(const Rule& rule) override { rules << rule.order; }
     void fileHandled(const FileReport& report) override {
-        static const char* const kStatus[] = {"done", "failed", "planned", "skipped"};
+        static const char* const kStatus[] = {"done", "failed", "skipped"};
         files << QString::fromLatin1(kStatus[static_cast<int>(report.status)]) + u' ' + report.path;
         if (afterFile) {
             afterFile(report);

@@ -55,13 +55,6 @@ void TempTree::addRule(const QStringList& row) const {
     connection.Execute(SqlText::insertValues(m_values.tbl_rule, row));
 }
 
-void TempTree::setSchedule(const Schedule& schedule) const {
-    Connection connection(m_values);
-    connection.Execute(SqlText::deleteAll(m_values.tbl_set));
-    connection.Execute(SqlText::insertValues(
-        m_values.tbl_set, {schedule.weekdays, schedule.hour, schedule.minute, schedule.logDays}));
-}
-
 void TempTree::addLogRow(const QStringList& row) const {
     Connection connection(m_values);
     connection.Execute(SqlText::insertValues(m_values.tbl_log, row));

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "settings/schedule.h"
+#include "schedule/schedule_store.h"
 #include "storage/module_values.h"
 #include "support/qt_printers.h"
 
@@ -24,7 +24,6 @@ public:
 
     const ModuleValues& values() const { return m_values; }
     void addRule(const QStringList& row) const;  // 順序, 元, 先, 拡張子, 残存日数, 処理
-    void setSchedule(const Schedule& schedule) const;
     void addLogRow(const QStringList& row) const;
     QList<QStringList> logRows() const;  // ordered by 対象ファイル, then 処理日時
     // Every row as SQLite holds it, "rowid|quote(each value)|typeof(対象ファイル)", by rowid:

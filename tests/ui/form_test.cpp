@@ -9,8 +9,9 @@
 #include <QSqlQuery>
 #include <QTimer>
 
-#include "schedule/run_lock.h"
-#include "settings/schedule_store.h"
+#include "run/run_lock.h"
+#include "run/run_notice.h"
+#include "schedule/schedule_store.h"
 #include "storage/connection.h"
 #include "support/temp_tree.h"
 #include "support/ui_fakes.h"
@@ -144,7 +145,7 @@ TEST_F(FormTest, StartingWithoutAScheduleShowsOneMessageAndStaysInSettings) {
 }
 
 TEST_F(FormTest, StartingWithAStoredScheduleEntersRunModeAndKeepsIt) {
-    tree.setSchedule({u"月水金"_s, u"7"_s, u"30"_s, u"10"_s});
+    writeSchedule(tree.values(), {u"月水金"_s, u"7"_s, u"30"_s, u"10"_s});
     start();
     EXPECT_TRUE(prompts.messages.isEmpty());
     expectRunMode(true);
@@ -166,7 +167,7 @@ TEST_F(FormTest, StartingWithAStoredScheduleEntersRunModeAndKeepsIt) {
 }
 
 TEST_F(FormTest, ScheduleChecksReportTheFirstFailureAndFocusItsField) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     Form_sweeprun& f = start();
     f.Command7_Click();
     struct Case {
@@ -209,7 +210,7 @@ TEST_F(FormTest, ScheduleChecksReportTheFirstFailureAndFocusItsField) {
 }
 
 TEST_F(FormTest, ReadingAnEmptyScheduleKeepsWhatTheFormHeld) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     Form_sweeprun& f = start();
     {
         Connection connection(tree.values());
@@ -224,7 +225,7 @@ TEST_F(FormTest, ReadingAnEmptyScheduleKeepsWhatTheFormHeld) {
 }
 
 TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     const QString in = tree.dir(u"in"_s);
     const QString file = tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
@@ -260,7 +261,7 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
 }
 
 TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDone) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     const QString in = tree.dir(u"in"_s);
     tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
@@ -279,7 +280,7 @@ TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDon
 }
 
 TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
-    tree.setSchedule({u"月火水"_s, u"09"_s, u"05"_s, u"30"_s});
+    writeSchedule(tree.values(), {u"月火水"_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     tree.addRule({u"001"_s, in, in + u"/"_s, u"log"_s, u"7"_s, u"移動"_s});  // onto itself
     const QString stuck = tree.file(u"in/stuck.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
@@ -320,7 +321,7 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
 }
 
 TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     const QString in = tree.dir(u"in"_s);
     QStringList files;
     for (int i = 0; i < 3; ++i) {

@@ -9,8 +9,7 @@
 #include <QStyledItemDelegate>
 #include <QTest>
 
-#include "schedule/status_text.h"
-#include "settings/schedule_store.h"
+#include "schedule/schedule_store.h"
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
@@ -65,7 +64,7 @@ const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};
 }  // namespace
 
 TEST_F(WindowUseTest, TheLogListFollowsEveryRunAtAnySizeAndPinsNoSnapshot) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     addLog(3000);
     const QString in = tree.dir(u"in"_s);
     const QString file = tree.file(u"in/new.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
@@ -150,7 +149,7 @@ TEST_F(WindowUseTest, EveryDateTimeAndEveryRuleOrderAndProcessShowWhole) {
 }
 
 TEST_F(WindowUseTest, DisabledControlsLookDisabledAndTheButtonFacesAreFlat) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     Form_sweeprun& f = start();  // run mode: the editors are disabled
     const auto colour = [](QWidget* widget, QPalette::ColorRole role) {
         return widget->palette().color(widget->isEnabled() ? QPalette::Active : QPalette::Disabled,
@@ -180,7 +179,7 @@ TEST_F(WindowUseTest, DisabledControlsLookDisabledAndTheButtonFacesAreFlat) {
 }
 
 TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
-    tree.setSchedule(kMonday9h05);
+    writeSchedule(tree.values(), kMonday9h05);
     const QString in = tree.dir(u"in"_s);
     tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});

@@ -1,0 +1,117 @@
+#include "disk/file_lister.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+constexpr size_t kProgressEvery = 1024;   // entries between two calls of the progress callback
+constexpr size_t kSharedFrom = 8192;      // from this many names, two threads stat them
+constexpr size_t kNotAFile = size_t(-1);  // nameSize of an entry that is not listed after all
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool endsWithSuffix(std::string_view name, const QByteArray& lowerSuffix) {
+    const auto suffixLength = static_cast<size_t>(lowerSuffix.size());
+    if (name.size() < suffixLength) {
+        return false;
+    }
+    const std::string_view tail = name.substr(name.size() - suffixLength);
+    for (size_t i = 0; i < suffixLength; ++i) {
+        if (asciiLower(tail[i]) != lowerSuffix[static_cast<qsizetype>(i)]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Fills in time and identity of files[first, last), marking what is gone or no plain file.
+void statRange(int directory, Listing& listing, size_t first, size_t last,
+               const std::function<void()>& progress) {
+    for (size_t i = first; i < last; ++i) {
+        ListedFile& file = listing.files[i];
+        struct stat info {};
+        if (::fstatat(directory, listing.name(file), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode)) {
+            file.nameSize = kNotAFile;  // gone since readdir, or not a plain file
+        } else {
+            file.mtime = info.st_mtim.tv_sec;
+            file.device = info.st_dev;
+            file.inode = info.st_ino;
+        }
+        if (progress && (i - first) % kProgressEvery == kProgressEvery - 1) {
+            progress();
+        }
+    }
+}
+
+}  // namespace
+
+Listing ReadDir(int directory, const QString& extension, const std::function<void()>& progress) {
+    Listing listing;
+    const QByteArray suffix = (QByteArrayLiteral(".") + QFile::encodeName(extension)).toLower();
+    // A directory stream of its own: the descriptor stays the caller's.
+    const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
+    if (dir == nullptr) {
+        listing.error = errno;
+        if (streamFd >= 0) {
+            ::close(streamFd);
+        }
+        return listing;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            listing.error = errno;
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (!endsWithSuffix(name, suffix) ||
+            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
+            continue;
+        }
+        listing.files.push_back({0, 0, 0, listing.names.size(), name.size()});
+        listing.names.insert(listing.names.end(), name.begin(), name.end());
+        listing.names.push_back('\0');
+        if (progress && listing.files.size() % kProgressEvery == 0) {
+            progress();
+        }
+    }
+    ::closedir(dir);
+    if (listing.error != 0) {
+        listing.files.clear();
+        listing.names.clear();
+        return listing;
+    }
+    // The stat of every name is most of a listing's cost; a second core halves it.
+    const size_t count = listing.files.size();
+    if (count >= kSharedFrom) {
+        std::thread helper(statRange, directory, std::ref(listing), count / 2, count,
+                           std::function<void()>());
+        statRange(directory, listing, 0, count / 2, progress);
+        helper.join();
+    } else {
+        statRange(directory, listing, 0, count, progress);
+    }
+    std::erase_if(listing.files, [](const ListedFile& file) { return file.nameSize == kNotAFile; });
+    std::sort(listing.files.begin(), listing.files.end(),
+              [&listing](const ListedFile& a, const ListedFile& b) {
+                  if (a.mtime != b.mtime) {
+                      return a.mtime < b.mtime;
+                  }
+                  return listing.nameView(a) < listing.nameView(b);
+              });
+    return listing;
+}

@@ -1,0 +1,92 @@
+#include "disk/file_system.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "disk/copy_temporaries.h"
+#include "disk/file_copy.h"
+#include "disk/unique_fd.h"
+
+FileResult FileResult::fromErrno(int error) {
+    return {error, QString::fromLocal8Bit(std::strerror(error))};
+}
+
+FileResult FileSystem::moveFile(int sourceDir, const char* name, const struct stat& info,
+                                int targetDir) {
+    // rename(2) between two names of one file does nothing and succeeds, so that case is found
+    // first; only a file with more than one name can be in it.
+    struct stat target {};
+    if (info.st_nlink > 1 && statAt(targetDir, name, target).ok() && sameIdentity(target, info)) {
+        return removeFile(sourceDir, name);
+    }
+    const FileResult result = renameFile(sourceDir, name, targetDir);
+    return result.error == EXDEV ? moveAcross(sourceDir, name, info, targetDir) : result;
+}
+
+OpenedDirectory PosixFileSystem::openDirectory(const QByteArray& path, bool mayBePathOnly) {
+    return openDirectorySafely(path, mayBePathOnly);
+}
+
+FileResult PosixFileSystem::statOpen(int fd, struct stat& info) {
+    if (::fstat(fd, &info) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    return FileResult::success();
+}
+
+Listing PosixFileSystem::listDirectory(int directory, const QString& extension,
+                                       const std::function<void()>& progress) {
+    return ReadDir(directory, extension, progress);
+}
+
+void PosixFileSystem::removeDeadTemporaries(int directory) {
+    ::removeDeadTemporaries(directory);
+}
+
+FileResult PosixFileSystem::statAt(int directory, const char* name, struct stat& info) {
+    if (::fstatat(directory, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    return FileResult::success();
+}
+
+FileResult PosixFileSystem::copyFile(int sourceDir, const char* name, const struct stat& expected,
+                                     int targetDir) {
+    UniqueFd in(::openat(sourceDir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!in.valid()) {
+        return FileResult::fromErrno(errno);
+    }
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    if (!S_ISREG(info.st_mode) || !sameIdentity(info, expected)) {
+        return FileResult::fromErrno(ESTALE);  // replaced since it was checked
+    }
+    CopyTemporary temp(targetDir);
+    if (!temp.valid()) {
+        return FileResult::fromErrno(temp.error());
+    }
+    int error = fillCopy(in.get(), info, temp.fd(), false);
+    if (error == 0) {
+        error = temp.commit(name);
+    }
+    return error == 0 ? FileResult::success() : FileResult::fromErrno(error);
+}
+
+FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, int targetDir) {
+    if (::renameat(sourceDir, name, targetDir, name) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    return FileResult::success();
+}
+
+FileResult PosixFileSystem::removeFile(int directory, const char* name) {
+    if (::unlinkat(directory, name, 0) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    return FileResult::success();
+}

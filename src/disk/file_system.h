@@ -1,0 +1,98 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "disk/file_lister.h"
+#include "disk/safe_directory.h"
+
+// What became of one file operation: errno 0 on success, else the error and its text.
+struct FileResult {
+    int error = 0;
+    QString reason;
+
+    bool ok() const { return error == 0; }
+    static FileResult success() { return {}; }
+    static FileResult fromErrno(int error);
+};
+
+// The one way to the disk for the rules' files and directories, so a test can make any
+// operation fail. Past a rule's directory, files are named by a directory descriptor and the
+// name's bytes; no operation follows a symbolic link at the file or writes through one at the
+// target.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // A rule's directory, reached the safe way (see openDirectorySafely).
+    virtual OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) = 0;
+    // fstat of an open file or directory.
+    virtual FileResult statOpen(int fd, struct stat& info) = 0;
+    // The directory's files of the extension, oldest first (see ReadDir).
+    virtual Listing listDirectory(int directory, const QString& extension,
+                                  const std::function<void()>& progress) = 0;
+    // Removes the copy temporaries that dead writers left in the directory (see CopyTemporary).
+    virtual void removeDeadTemporaries(int directory) = 0;
+    // fstatat without following a link.
+    virtual FileResult statAt(int directory, const char* name, struct stat& info) = 0;
+    // Copies `name` from sourceDir to the same name in targetDir as cp -p would (see fillCopy):
+    // the whole copy is written under a temporary name there, then renamed over the target, so
+    // the target is never left partly written. The file opened must still be `expected`
+    // (device and inode), or nothing is written and the answer is ESTALE.
+    virtual FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
+                                int targetDir) = 0;
+    // Moves `name` to targetDir on another file system: a durable copy with the extended
+    // attributes too, and the source removed only if it is still exactly what was copied.
+    // Before the copy goes into place the source's name is claimed (renamed aside), so the
+    // file cannot change or be replaced unseen in between. ESTALE, with nothing changed, when
+    // the file changed or was replaced during the copy; any other failure leaves the file where
+    // it was, once.
+    virtual FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                                  int targetDir) = 0;
+    // Gives a move's source left under its claim (moveClaimName) its name back, unless another
+    // file has taken the name.
+    virtual FileResult restoreMoveClaim(int directory, const char* name) = 0;
+    // renameat(2) to the same name in targetDir: replaces the target; EXDEV across file systems.
+    virtual FileResult renameFile(int sourceDir, const char* name, int targetDir) = 0;
+    virtual FileResult removeFile(int directory, const char* name) = 0;
+
+    // Moves `name` from sourceDir to the same name in targetDir: a rename, or across file
+    // systems moveAcross. `info` is the source as just checked. A target that is another name
+    // of the same file already holds the data, so only the source name is removed. The caller
+    // makes sure the target directory is not the source directory reached another way.
+    FileResult moveFile(int sourceDir, const char* name, const struct stat& info, int targetDir);
+};
+
+class PosixFileSystem : public FileSystem {
+public:
+    OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
+    FileResult statOpen(int fd, struct stat& info) override;
+    Listing listDirectory(int directory, const QString& extension,
+                          const std::function<void()>& progress) override;
+    void removeDeadTemporaries(int directory) override;
+    FileResult statAt(int directory, const char* name, struct stat& info) override;
+    FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
+                        int targetDir) override;
+    FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override;
+    FileResult restoreMoveClaim(int directory, const char* name) override;
+    FileResult renameFile(int sourceDir, const char* name, int targetDir) override;
+    FileResult removeFile(int directory, const char* name) override;
+
+protected:
+    // Called once a move's data is written and before its source is checked and claimed: the
+    // moment another program's change to the file is hardest to see.
+    virtual void moveCopied(const char* /*name*/) {}
+};
+
+// Same device and inode.
+inline bool sameIdentity(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The name a move across file systems gives its source while the copy goes into place. It
+// follows from the name alone, so the check of a run that was killed meanwhile can find it.
+QByteArray moveClaimName(const char* name);

@@ -1,0 +1,120 @@
+#include "run/maintenance_run.h"
+
+#include <QCoreApplication>
+
+#include "run/dry_run_file_system.h"
+#include "run/log_writer.h"
+#include "run/rule_pass.h"
+#include "run/run_lock.h"
+#include "run/run_notice.h"
+#include "run/run_reconciliation.h"
+#include "schedule/date_time_text.h"
+#include "storage/connection.h"
+#include "storage/database_access.h"
+#include "storage/database_trust.h"
+#include "storage/run_history.h"
+#include "storage/sql_text.h"
+#include "storage/storage_error.h"
+
+using namespace Qt::StringLiterals;
+
+MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer)
+    : m_values(values), m_fs(fs), m_observer(observer) {}
+
+RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDays) {
+    RunOutcome outcome;
+    try {
+        // Nothing is opened before these: a planted journal must not be read, nor a database
+        // the run may not write gain journal files it could not write either.
+        if (const std::optional<QString> problem = untrustedDatabase(m_values.db_path)) {
+            outcome.storageError = *problem;
+            return outcome;
+        }
+        // The one place a dry run parts from a real one: it reads the rules and the disk as
+        // they stand, and sends every change and every log row nowhere. Without a lock,
+        // pruning or a record of itself, it writes nothing at all.
+        if (m_dryRun) {
+            QList<Rule> rules;
+            {
+                Connection connection(m_values);
+                rules = readRules(connection, m_values.tbl_rule);
+            }
+            DryRunFileSystem fs(m_fs);
+            NoLog log;
+            applyRules(fs, log, rules, runAt, outcome);
+            return outcome;
+        }
+        if (const std::optional<QString> problem = unwritableDatabase(m_values)) {
+            outcome.storageError = *problem;
+            return outcome;
+        }
+        const RunLock lock(m_values.db_path);
+        if (!lock.untrusted().isEmpty()) {
+            outcome.storageError = lock.untrusted();
+        } else if (lock.error() != 0) {
+            outcome.storageError = unwritableMessage(m_values.db_path, lock.error());
+        } else if (!lock.held()) {
+            outcome.busy = true;
+        } else {
+            runLocked(runAt, logDays, outcome);
+        }
+    } catch (const StorageError& error) {
+        outcome.storageError = error.message();
+    }
+    return outcome;
+}
+
+void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
+                               RunOutcome& outcome) {
+    QList<Rule> rules;
+    qint64 runId = 0;
+    {
+        Connection connection(m_values);
+        RunHistory::ensureTable(connection);
+        if (m_scheduledMinute && RunHistory::served(connection, *m_scheduledMinute)) {
+            outcome.alreadyServed = true;
+            return;
+        }
+        reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
+        connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log,
+                                                    cutoffText(runAt, retentionNumber(logDays))));
+        // The whole rule table is read first: the run sees it as it stood when it began.
+        rules = readRules(connection, m_values.tbl_rule);
+        runId =
+            RunHistory::begin(connection, m_values.tbl_log,
+                              {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
+                               m_scheduledMinute, dateTimeText(runAt), rulesText(rules)});
+    }
+    try {
+        LogWriter writer(m_values);
+        applyRules(m_fs, writer, rules, runAt, outcome);
+    } catch (const StorageError& error) {
+        outcome.storageError = error.message();
+    } catch (const std::exception& error) {  // the log writer's thread could not start
+        outcome.storageError = StorageError(QString::fromLocal8Bit(error.what())).message();
+    }
+    // A run stopped by the store may have rows that claim too much: it stays unchecked, for
+    // the next run to set right.
+    const QString stop =
+        outcome.storageError.isEmpty() ? directoryStopMessage(outcome) : outcome.storageError;
+    try {
+        Connection connection(m_values);
+        RunHistory::finish(connection, runId,
+                           {outcome.handledFiles, outcome.failures.size(), outcome.skippedFiles,
+                            stop, outcome.storageError.isEmpty()});
+    } catch (const StorageError& error) {
+        if (outcome.storageError.isEmpty()) {
+            outcome.storageError = error.message();
+        }
+    }
+}
+
+void MaintenanceRun::applyRules(FileSystem& fs, RunLog& log, const QList<Rule>& rules,
+                                const QDateTime& runAt, RunOutcome& outcome) {
+    RulePass pass(fs, log, m_observer, m_batchSize);
+    for (const Rule& rule : rules) {
+        if (!pass.apply(rule, runAt, outcome)) {
+            return;
+        }
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "run/run_outcome.h"
+
+// What a run came to, as the window and sweeprun-batch both tell it.
+struct RunNotice {
+    // The most serious thing that happened; it decides the batch's exit code.
+    enum class Ending { Served, Busy, StorageFailed, DirectoryStopped, Failures, Complete };
+    Ending ending = Ending::Complete;
+    // What is said without stopping anything, in this order: another run held the database
+    // (runInProgressMessage), the store failed, files were left alone (failureSummary).
+    QStringList problems;
+    // The directory that stopped the run (directoryStopMessage); empty when none did.
+    QString stop;
+};
+RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath);
+
+// "別の実行が進行中です（<db>）"
+QString runInProgressMessage(const QString& databasePath);
+
+// One message for all the files a run left alone: a line each, at most 20, then "ほか N 件".
+QString failureSummary(const QList<FileFailure>& failures);
+
+// "順序　<order>　の　<directory>"
+QString missingDirectoryText(const QString& order, const QString& directory);
+
+// What the user is told of the directory that stopped the run: the result followed by
+// " が存在しません。正しく設定を行なってください", or for a refused one by " は他のユーザーが
+// 差し替えられる場所にあります。正しく設定を行なってください". Empty when none did.
+QString directoryStopMessage(const RunOutcome& outcome);
+
+// "前回 12/07 05:30 完了 1,234 件", "前回 12/07 05:30 失敗 3 件", or "前回 12/07 05:30 中断" for a
+// run that a missing directory, a storage failure or another run's lock kept from its end.
+QString lastRunText(const QDateTime& at, const RunOutcome& outcome);

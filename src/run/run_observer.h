@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include "storage/rule_row.h"
+
+// Skipped: changed or replaced since it was listed, so left alone and not counted.
+enum class FileStatus { Done, Failed, Skipped };
+
+// One file the run handled (or, in a dry run, would handle). Paths are the text forms.
+struct FileReport {
+    const Rule& rule;
+    QString path;
+    QString target;  // where a copy or move puts it; empty for any other process
+    QString stamp;
+    FileStatus status;
+    QString reason;  // why it failed
+};
+
+// Told about each rule as it starts and each file after it is handled, and now and then while
+// a directory is listed. The window lets its events through here; the batch runner prints.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void ruleStarted(const Rule&) {}
+    virtual void fileHandled(const FileReport&) {}
+    virtual void working() {}
+};

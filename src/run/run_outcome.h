@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A file the run left as it was, and why.
+struct FileFailure {
+    QString path;
+    QString reason;
+
+    // "<path> の処理に失敗しました（<reason>）"
+    QString message() const;
+};
+
+struct RunOutcome {
+    // Empty when every rule was applied; else "順序　<order>　の　<directory>" for the first
+    // rule whose directory is missing, or refused (unsafeDirectory).
+    QString result;
+    // The directory of `result` was refused: another user could put something in its place.
+    bool unsafeDirectory = false;
+    QList<FileFailure> failures;
+    // The user's message for a storage failure that ended the run; empty when none did.
+    QString storageError;
+    qsizetype handledFiles = 0;
+    qsizetype skippedFiles = 0;  // changed or gone since they were listed, so left alone
+    // Another run held the database, so this one did nothing.
+    bool busy = false;
+    // Another run had already served the scheduled minute, so this one did nothing.
+    bool alreadyServed = false;
+};

@@ -1,0 +1,122 @@
+#include "run/run_reconciliation.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <map>
+
+#include "disk/file_system.h"
+#include "disk/name_text.h"
+#include "schedule/date_time_text.h"
+#include "storage/connection.h"
+#include "storage/run_history.h"
+#include "storage/sql_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QList<Rule> parseRules(const QString& text) {
+    QList<Rule> rules;
+    for (const QJsonValue& value : QJsonDocument::fromJson(text.toUtf8()).array()) {
+        const QJsonObject rule = value.toObject();
+        rules.append({{},
+                      rule[u"source"_s].toString(),
+                      rule[u"destination"_s].toString(),
+                      {},
+                      {},
+                      rule[u"process"_s].toString()});
+    }
+    return rules;
+}
+
+// The rule's directories, opened once each for the whole check.
+class Directories {
+public:
+    explicit Directories(FileSystem& fs) : m_fs(fs) {}
+
+    // -1 when the directory cannot be opened.
+    int open(const QString& path) {
+        auto found = m_open.find(path);
+        if (found == m_open.end()) {
+            OpenedDirectory opened = m_fs.openDirectory(QFile::encodeName(path), false);
+            found = m_open.emplace(path, std::move(opened.fd)).first;
+        }
+        return found->second.valid() ? found->second.get() : -1;
+    }
+
+private:
+    FileSystem& m_fs;
+    std::map<QString, UniqueFd> m_open;
+};
+
+// The file stands in the directory, as a regular file with the logged time stamp.
+bool standsThere(FileSystem& fs, int directory, const QByteArray& name, const QString& stamp) {
+    struct stat info {};
+    return fs.statAt(directory, name.constData(), info).ok() && S_ISREG(info.st_mode) &&
+           stampText(info.st_mtim.tv_sec) == stamp;
+}
+
+// True when the row claims more than the disk shows; false when it is true or cannot be
+// judged.
+bool overstated(FileSystem& fs, Directories& directories, const QList<Rule>& rules,
+                const RunHistory::LoggedFile& row) {
+    const qsizetype slash = row.path.lastIndexOf(u'/');
+    const std::optional<QByteArray> name = nameBytes(row.path.mid(slash + 1));
+    if (slash < 0 || !name) {
+        return false;
+    }
+    const QString folder = row.path.left(slash);
+    const auto rule = std::find_if(rules.begin(), rules.end(), [&](const Rule& r) {
+        return r.source == folder && r.process == row.process;
+    });
+    if (rule == rules.end()) {
+        return false;
+    }
+    const int source = directories.open(folder);
+    if (source < 0) {
+        return false;
+    }
+    if (row.process != kCopyProcess) {
+        if (row.process == kMoveProcess) {
+            fs.restoreMoveClaim(source, name->constData());
+        }
+        return standsThere(fs, source, *name, row.stamp);
+    }
+    const int destination = directories.open(rule->destination);
+    return destination >= 0 && !standsThere(fs, destination, *name, row.stamp);
+}
+
+}  // namespace
+
+QString rulesText(const QList<Rule>& rules) {
+    QJsonArray array;
+    for (const Rule& rule : rules) {
+        array.append(QJsonObject{{u"source"_s, rule.source},
+                                 {u"destination"_s, rule.destination},
+                                 {u"process"_s, rule.process}});
+    }
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
+}
+
+void reconcileUnfinishedRuns(Connection& connection, const QString& logTable, FileSystem& fs) {
+    Directories directories(fs);
+    for (const RunHistory::Unchecked& run : RunHistory::unchecked(connection)) {
+        const QList<Rule> rules = parseRules(run.rules);
+        QList<RunHistory::LoggedFile> overstatedRows;
+        for (const RunHistory::LoggedFile& row :
+             RunHistory::handledRows(connection, logTable, run)) {
+            if (overstated(fs, directories, rules, row)) {
+                overstatedRows.append(row);
+            }
+        }
+        Transaction transaction(connection);
+        for (const RunHistory::LoggedFile& row : overstatedRows) {
+            connection.Execute(SqlText::deleteLogRow(logTable, row.rowid, row.path));
+        }
+        RunHistory::markChecked(connection, run.id);
+        transaction.commit();
+    }
+}

@@ -1,0 +1,21 @@
+#include "schedule/next_run_text.h"
+
+#include "schedule/scheduled_minute.h"
+
+using namespace Qt::StringLiterals;
+
+QString nextRunText(const QDateTime& now, const Schedule& schedule) {
+    const QTime time = QTime::fromString(schedule.hour + u':' + schedule.minute, u"HH:mm"_s);
+    if (time.isValid()) {
+        // The minute now stands in has had its run (or is having it): the next one is later.
+        const QDateTime thisMinute(now.date(), QTime(now.time().hour(), now.time().minute()));
+        for (int days = 0; days <= 7; ++days) {
+            const QDateTime candidate(now.date().addDays(days), time);
+            if (candidate > thisMinute && isScheduledMinute(candidate, schedule)) {
+                return u"次回 "_s + candidate.toString(u"MM/dd"_s) + u'（' +
+                       weekdayKanji(candidate.date()) + u'）' + candidate.toString(u"HH:mm"_s);
+            }
+        }
+    }
+    return u"次回 なし"_s;
+}

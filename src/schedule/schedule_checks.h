@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "schedule/schedule.h"
+
+// The schedule editor a failed check sends the user back to.
+enum class ScheduleField { Hour, Minute, LogDays };
+
+struct ScheduleCheckFailure {
+    QString message;
+    ScheduleField field;
+};
+
+// The six schedule checks in their order; the first that fails is returned.
+std::optional<ScheduleCheckFailure> checkSchedule(const Schedule& schedule);
+
+// The two log retention checks alone: a number, and 0 or more.
+std::optional<ScheduleCheckFailure> checkLogDays(const QString& logDays);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <optional>
+
+#include "schedule/schedule.h"
+#include "storage/module_values.h"
+
+// The stored schedule, each field trimmed; nothing when day_set has no row.
+// Throws StorageError.
+std::optional<Schedule> readStoredSchedule(const ModuleValues& values);
+
+// Replaces the stored schedule: the delete and the insert run in one transaction, so a
+// failure never leaves the table without its row. Throws StorageError.
+void writeSchedule(const ModuleValues& values, const Schedule& schedule);

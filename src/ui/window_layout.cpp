@@ -1,0 +1,30 @@
+#include "ui/window_layout.h"
+
+#include "storage/shared_func.h"
+
+using namespace Qt::StringLiterals;
+
+QString windowCaption(int major, int minor, int revision) {
+    return u"Quillon V"_s + QString::number(major) +
+           RightBytes(u"00"_s + QString::number(minor), 2) +
+           RightBytes(u"00"_s + QString::number(revision), 2);
+}
+
+WindowLayout startupLayout(double screenHeight) {
+    // The designed heights of the groups that keep theirs.
+    constexpr double kOperationTop = 0;
+    constexpr double kOperationHeight = 735;
+    constexpr double kScheduleHeight = 1095;
+    constexpr double kDirectoryHeight = 735;  // Frame1
+    constexpr double kOrderHeight = 735;      // Frame14
+    WindowLayout layout{};
+    layout.windowHeight = screenHeight;
+    layout.logTop = kOperationTop + kOperationHeight;
+    layout.logHeight = static_cast<float>(screenHeight / 3);
+    layout.logGridHeight = layout.logHeight - 400;
+    layout.scheduleTop = layout.logTop + layout.logHeight;
+    layout.rulesTop = layout.scheduleTop + kScheduleHeight;
+    layout.rulesHeight = screenHeight - kOperationHeight - layout.logHeight - kScheduleHeight - 400;
+    layout.ruleGridHeight = layout.rulesHeight - kDirectoryHeight - kOrderHeight - 600;
+    return layout;
+}

@@ -1,0 +1,166 @@
+#include "disk/file_system.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "disk/copy_temporaries.h"
+#include "disk/unique_fd.h"
+#include "support/failing_file_system.h"
+#include "support/temp_tree.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime kOld = at(u"2003/03/01 10:00:00"_s);
+
+QStringList names(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+UniqueFd openDir(const QString& path) {
+    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    EXPECT_TRUE(fd.valid()) << path.toStdString();
+    return fd;
+}
+
+struct stat statOf(const QString& path) {
+    struct stat info {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
+    return info;
+}
+
+}  // namespace
+
+TEST(FileSystem, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesThroughALink) {
+    TempTree tree;
+    const QString source = tree.file(u"in/a.txt"_s, "new content", kOld);
+    tree.file(u"in/b.txt"_s, "data", kOld);
+    ASSERT_TRUE(
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    const QString target = tree.file(u"out/a.txt"_s, "old", at(u"2010/01/01 00:00:00"_s));
+    const QString victim = tree.file(u"victim.txt"_s, "keep me", kOld);
+    ASSERT_TRUE(QFile::link(victim, tree.path(u"out/b.txt"_s)));
+    const UniqueFd in = openDir(tree.path(u"in"_s));
+    const UniqueFd out = openDir(tree.path(u"out"_s));
+    PosixFileSystem fs;
+
+    ASSERT_TRUE(fs.copyFile(in.get(), "a.txt", statOf(source), out.get()).ok());
+    EXPECT_EQ(TempTree::read(target), "new content");
+    EXPECT_EQ(TempTree::mtime(target), kOld);
+    EXPECT_EQ(QFileInfo(target).permissions(), QFileInfo(source).permissions());
+    EXPECT_EQ(TempTree::read(source), "new content");
+
+    ASSERT_TRUE(fs.copyFile(in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get()).ok());
+    EXPECT_EQ(TempTree::read(victim), "keep me");
+    EXPECT_FALSE(QFileInfo(tree.path(u"out/b.txt"_s)).isSymLink());
+    EXPECT_EQ(TempTree::read(tree.path(u"out/b.txt"_s)), "data");
+    EXPECT_EQ(names(tree.path(u"out"_s)), (QStringList{u"a.txt"_s, u"b.txt"_s}));  // no temporary
+
+    // A file replaced since it was checked is not copied. The old one is kept aside, so the
+    // new one cannot be given its inode.
+    const struct stat checked = statOf(source);
+    ASSERT_TRUE(QFile::rename(source, tree.path(u"aside"_s)));
+    tree.file(u"in/a.txt"_s, "impostor", kOld);
+    EXPECT_EQ(fs.copyFile(in.get(), "a.txt", checked, out.get()).error, ESTALE);
+    EXPECT_EQ(TempTree::read(target), "new content");
+}
+
+TEST(FileSystem, MoveRenamesOrCopiesDurablyAcrossFileSystemsThenDeletes) {
+    TempTree tree;
+    const QString source = tree.file(u"in/a.txt"_s, "data", kOld);
+    const QString target = tree.file(u"out/a.txt"_s, "older copy", kOld.addDays(9));
+    const struct stat before = statOf(source);
+    const UniqueFd in = openDir(tree.path(u"in"_s));
+    const UniqueFd out = openDir(tree.path(u"out"_s));
+    FailingFileSystem fs;
+
+    ASSERT_TRUE(fs.moveFile(in.get(), "a.txt", before, out.get()).ok());
+    EXPECT_EQ(statOf(target).st_ino, before.st_ino);  // the same file, not a copy
+    EXPECT_EQ(fs.movesAcross, 0);
+    EXPECT_FALSE(QFile::exists(source));
+    EXPECT_EQ(TempTree::read(target), "data");
+
+    // Between two file systems, as the disk would answer.
+    tree.file(u"in/b.txt"_s, "across", kOld);
+    fs.renameAcrossDevices = true;
+    ASSERT_TRUE(fs.moveFile(in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get()).ok());
+    EXPECT_EQ(fs.movesAcross, 1);
+    EXPECT_FALSE(QFile::exists(tree.path(u"in/b.txt"_s)));
+    EXPECT_EQ(TempTree::read(tree.path(u"out/b.txt"_s)), "across");
+    EXPECT_EQ(TempTree::mtime(tree.path(u"out/b.txt"_s)), kOld);
+}
+
+TEST(FileSystem, MoveOntoAnotherNameOfTheSameFileRemovesTheSourceName) {
+    TempTree tree;
+    const QString source = tree.file(u"in/a.txt"_s, "one file", kOld);
+    tree.dir(u"out"_s);
+    ASSERT_EQ(::link(QFile::encodeName(source).constData(),
+                     QFile::encodeName(tree.path(u"out/a.txt"_s)).constData()),
+              0);
+    const UniqueFd in = openDir(tree.path(u"in"_s));
+    const UniqueFd out = openDir(tree.path(u"out"_s));
+    PosixFileSystem fs;
+
+    ASSERT_TRUE(fs.moveFile(in.get(), "a.txt", statOf(source), out.get()).ok());
+    EXPECT_FALSE(QFile::exists(source));
+    EXPECT_EQ(TempTree::read(tree.path(u"out/a.txt"_s)), "one file");
+    EXPECT_EQ(statOf(tree.path(u"out/a.txt"_s)).st_nlink, 1u);
+}
+
+TEST(FileSystem, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
+    TempTree tree;
+    const QString source = tree.file(u"in/a.txt"_s, "source", kOld);
+    const QString target = tree.file(u"out/a.txt"_s, "previous", kOld);
+    const UniqueFd in = openDir(tree.path(u"in"_s));
+    const UniqueFd out = openDir(tree.path(u"out"_s));
+    FailingFileSystem fs;
+    fs.failCopyOf.insert("a.txt");
+    fs.renameAcrossDevices = true;
+
+    const FileResult moved = fs.moveFile(in.get(), "a.txt", statOf(source), out.get());
+    EXPECT_EQ(moved.error, ENOSPC);
+    EXPECT_FALSE(moved.reason.isEmpty());
+    EXPECT_EQ(TempTree::read(source), "source");
+    EXPECT_EQ(TempTree::read(target), "previous");
+
+    // A source that vanished is reported, and nothing appears at the target.
+    PosixFileSystem real;
+    EXPECT_EQ(real.copyFile(in.get(), "gone.txt", statOf(source), out.get()).error, ENOENT);
+    EXPECT_EQ(names(tree.path(u"out"_s)), QStringList{u"a.txt"_s});
+    EXPECT_EQ(real.removeFile(in.get(), "gone.txt").error, ENOENT);
+}
+
+TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
+    TempTree tree;
+    const QString out = tree.dir(u"out"_s);
+    tree.file(u"out/.quillon-copy-dead01"_s, "killed mid-copy", kOld);
+    const QString live = tree.file(u"out/.quillon-copy-live01"_s, "being written", kOld);
+    tree.file(u"out/.quillon-copy-notes.txt"_s, "", kOld);  // a dead writer's, whatever its name
+    tree.file(u"out/.quillon-cop"_s, "not ours", kOld);
+    tree.file(u"out/keep.txt"_s, "user data", kOld);
+    tree.dir(u"out/.quillon-copy-dir"_s);
+    const QString victim = tree.file(u"victim"_s, "behind a link", kOld);
+    ASSERT_TRUE(QFile::link(victim, out + u"/.quillon-copy-link"_s));
+    // A live writer holds its lock, here through a descriptor of its own.
+    const UniqueFd writer(::open(QFile::encodeName(live).constData(), O_RDONLY));
+    ASSERT_EQ(::flock(writer.get(), LOCK_EX), 0);
+    const UniqueFd dir = openDir(out);
+
+    {
+        const CopyTemporary inFlight(dir.get());  // this process's own copy, under way
+        ASSERT_TRUE(inFlight.valid());
+        removeDeadTemporaries(dir.get());
+        EXPECT_EQ(names(out).size(), 5);  // the in-flight one is still there
+    }
+    EXPECT_EQ(names(out), (QStringList{u".quillon-cop"_s, u".quillon-copy-link"_s,
+                                       u".quillon-copy-live01"_s, u"keep.txt"_s}));
+    EXPECT_TRUE(QFileInfo(out + u"/.quillon-copy-dir"_s).isDir());
+    EXPECT_EQ(TempTree::read(victim), "behind a link");
+}

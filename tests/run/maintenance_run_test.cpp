@@ -1,0 +1,288 @@
+#include "run/maintenance_run.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "storage/connection.h"
+#include "support/failing_file_system.h"
+#include "support/run_recorder.h"
+#include "support/temp_tree.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kRun = u"2003/03/29 09:05:07"_s;
+const QString kCopy = u"複写"_s;
+const QString kMove = u"移動"_s;
+const QString kDelete = u"削除"_s;
+
+class MaintenanceRunTest : public testing::Test {
+protected:
+    RunOutcome run(const QString& logDays = u"30"_s, bool dryRun = false) {
+        MaintenanceRun maintenance(tree.values(), fs, &recorder);
+        maintenance.setBatchSize(2);  // several batches even with a handful of files
+        maintenance.setDryRun(dryRun);
+        return maintenance.EXEC_DEL(at(kRun), logDays);
+    }
+    QString old(const QString& relative, const QByteArray& content = "x") {
+        return tree.file(relative, content, at(u"2003/03/01 10:00:00"_s));
+    }
+    QString fresh(const QString& relative) {
+        return tree.file(relative, "new", at(u"2003/03/29 09:00:00"_s));
+    }
+    QStringList row(const QString& path, const QString& process,
+                    const QString& stamp = u"2003/03/01 10:00:00"_s) {
+        return {path, stamp, process, kRun};
+    }
+
+    TempTree tree;
+    FailingFileSystem fs;
+    RunRecorder recorder;
+};
+
+}  // namespace
+
+TEST_F(MaintenanceRunTest, PrunesTheLogThenDeletesWhatIsOlderThanTheCutoff) {
+    tree.addLogRow({u"/x/pruned"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2003/03/22 09:05:06"_s});
+    tree.addLogRow({u"~at-cutoff"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2003/03/22 09:05:07"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString a = old(u"in/a.txt"_s);
+    const QString quoted = tree.file(u"in/it's.txt"_s, "q", at(u"2003/03/10 00:00:00"_s));
+    const QString edge = tree.file(u"in/edge.txt"_s, "e", at(u"2003/03/22 09:05:07"_s));
+    const QString later = fresh(u"in/later.txt"_s);
+    const QString other = old(u"in/other.csv"_s);
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, kDelete});
+
+    const RunOutcome outcome = run(u"7"_s);
+
+    EXPECT_EQ(outcome.result, QString());
+    EXPECT_TRUE(outcome.failures.isEmpty());
+    EXPECT_TRUE(outcome.storageError.isEmpty());
+    EXPECT_EQ(outcome.handledFiles, 2);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_FALSE(QFile::exists(quoted));
+    EXPECT_TRUE(QFile::exists(edge));  // stamped exactly at the cutoff
+    EXPECT_TRUE(QFile::exists(later));
+    EXPECT_TRUE(QFile::exists(other));
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{
+                  row(in + u"/a.txt"_s, kDelete),
+                  row(in + u"/it's.txt"_s, kDelete, u"2003/03/10 00:00:00"_s),
+                  {u"~at-cutoff"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2003/03/22 09:05:07"_s}}));
+    EXPECT_EQ(recorder.files, (QStringList{u"done "_s + a, u"done "_s + quoted}));
+}
+
+TEST_F(MaintenanceRunTest, RetentionZeroAndAnEmptyLogRetentionKeepOnlyThisRun) {
+    tree.addLogRow({u"/x/earlier"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2003/03/29 09:05:06"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString second = tree.file(u"in/second.txt"_s, "s", at(u"2003/03/29 09:05:06"_s));
+    const QString now = tree.file(u"in/now.txt"_s, "n", at(kRun));
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"0"_s, kDelete});
+
+    EXPECT_EQ(run(u""_s).result, QString());
+    EXPECT_FALSE(QFile::exists(second));
+    EXPECT_TRUE(QFile::exists(now));
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{row(in + u"/second.txt"_s, kDelete, u"2003/03/29 09:05:06"_s)}));
+}
+
+TEST_F(MaintenanceRunTest, CopyReplacesTheDestinationAtEveryRun) {
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    old(u"in/a.txt"_s, "fresh data");
+    old(u"in/b.txt"_s);
+    old(u"in/c.txt"_s);
+    tree.file(u"out/a.txt"_s, "stale", at(u"2010/01/01 00:00:00"_s));
+    tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, kCopy});
+
+    EXPECT_EQ(run().result, QString());
+    EXPECT_EQ(run().result, QString());
+
+    EXPECT_EQ(TempTree::read(out + u"/a.txt"_s), "fresh data");
+    EXPECT_EQ(TempTree::mtime(out + u"/a.txt"_s), at(u"2003/03/01 10:00:00"_s));
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);
+    EXPECT_EQ(QDir(in).entryList(QDir::Files).size(), 3);
+    EXPECT_EQ(tree.logRows().size(), 6);  // logged again at every run
+}
+
+TEST_F(MaintenanceRunTest, AnUnknownProcessLogsButLeavesFilesAndNeedsItsDestination) {
+    const QString in = tree.dir(u"in"_s);
+    const QString a = old(u"in/a.txt"_s);
+    tree.addRule({u"001"_s, in, tree.dir(u"out"_s), u"txt"_s, u"7"_s, u"圧縮"_s});
+
+    EXPECT_EQ(run().result, QString());
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_TRUE(QDir(tree.path(u"out"_s)).isEmpty());
+    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(a, u"圧縮"_s)}));
+
+    QDir(tree.path(u"out"_s)).removeRecursively();
+    EXPECT_EQ(run().result, u"順序　001　の　"_s + tree.path(u"out"_s));
+}
+
+TEST_F(MaintenanceRunTest, AMissingDirectoryStopsAtItsRuleAfterPruning) {
+    tree.addLogRow({u"/x/pruned"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2002/01/01 00:00:00"_s});
+    const QString one = old(u"r1/a.txt"_s);
+    const QString two = old(u"r2/a.txt"_s);
+    const QString four = old(u"r4/a.txt"_s);
+    const QString five = old(u"r5/a.txt"_s);
+    // A delete rule never looks at its destination, however stale.
+    tree.addRule({u"001"_s, tree.path(u"r1"_s), u""_s, u"txt"_s, u"7"_s, kDelete});
+    tree.addRule({u"002"_s, tree.path(u"r2"_s), tree.path(u"gone"_s), u"txt"_s, u"7"_s, kDelete});
+    tree.addRule({u"003"_s, tree.path(u"r3"_s), u""_s, u"txt"_s, u"7"_s, kDelete});
+    tree.addRule({u"004"_s, tree.path(u"r4"_s), u""_s, u"txt"_s, u"7"_s, kDelete});
+    tree.addRule({u"005"_s, tree.path(u"r5"_s), u""_s, u"txt"_s, u"7"_s, kDelete});
+
+    EXPECT_EQ(run().result, u"順序　003　の　"_s + tree.path(u"r3"_s));
+    EXPECT_FALSE(QFile::exists(one));
+    EXPECT_FALSE(QFile::exists(two));
+    EXPECT_TRUE(QFile::exists(four));
+    EXPECT_TRUE(QFile::exists(five));
+    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(one, kDelete), row(two, kDelete)}));
+    EXPECT_EQ(recorder.rules, (QStringList{u"001"_s, u"002"_s}));
+
+    // A missing destination is named the same way.
+    tree.dir(u"r3"_s);
+    tree.dir(u"r4/x"_s);
+    {
+        Connection connection(tree.values());
+        connection.Execute(u"UPDATE sweeprun SET 処理 = '移動', 先ディレクトリ = '"_s +
+                           tree.path(u"r4/missing"_s) + u"' WHERE 順序 = '004'"_s);
+    }
+    EXPECT_EQ(run().result, u"順序　004　の　"_s + tree.path(u"r4/missing"_s));
+    EXPECT_TRUE(QFile::exists(four));
+}
+
+TEST_F(MaintenanceRunTest, RulesApplyOneAfterAnotherOnWhatEarlierRulesLeft) {
+    const QString in = tree.dir(u"in"_s);
+    const QString mid = tree.dir(u"mid"_s);
+    const QString out = tree.dir(u"out"_s);
+    old(u"in/a.txt"_s, "payload");
+    const QString recent = fresh(u"in/n.txt"_s);
+    tree.addRule({u"001"_s, in, mid, u"txt"_s, u"7"_s, kMove});
+    tree.addRule({u"002"_s, in, u""_s, u"txt"_s, u"0"_s, kDelete});
+    tree.addRule({u"003"_s, mid, out, u"txt"_s, u"7"_s, kCopy});
+
+    EXPECT_EQ(run().result, QString());
+    EXPECT_FALSE(QFile::exists(recent));
+    EXPECT_EQ(TempTree::read(mid + u"/a.txt"_s), "payload");
+    EXPECT_EQ(TempTree::read(out + u"/a.txt"_s), "payload");
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{row(in + u"/a.txt"_s, kMove),
+                                  row(in + u"/n.txt"_s, kDelete, u"2003/03/29 09:00:00"_s),
+                                  row(mid + u"/a.txt"_s, kCopy)}));
+}
+
+TEST_F(MaintenanceRunTest, SpacesAroundStoredValuesAreIgnored) {
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    old(u"in/a.txt"_s);
+    tree.addRule(
+        {u" 001 "_s, in + u"  "_s, u" "_s + out + u" "_s, u" txt "_s, u" 7 "_s, u" 複写 "_s});
+
+    EXPECT_EQ(run().result, QString());
+    EXPECT_TRUE(QFile::exists(out + u"/a.txt"_s));
+    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(in + u"/a.txt"_s, kCopy)}));
+}
+
+TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const QString a = old(u"in/a.txt"_s);
+    const QString b = old(u"in/b.txt"_s);
+    const QString c = old(u"in/c.txt"_s);
+    const QString d = old(u"self/d.txt"_s);
+    fs.failCopyOf.insert("b.txt");
+    fs.renameAcrossDevices = true;
+    tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, kMove});
+    // The same directory reached another way: moving onto itself must not destroy it.
+    tree.addRule({u"002"_s, tree.path(u"self"_s), tree.path(u"self/"_s), u"txt"_s, u"7"_s, kMove});
+
+    const RunOutcome outcome = run();
+
+    EXPECT_EQ(outcome.result, QString());
+    ASSERT_EQ(outcome.failures.size(), 2);
+    EXPECT_EQ(
+        outcome.failures[0].message(),
+        b + u" の処理に失敗しました（"_s + QString::fromLocal8Bit(std::strerror(ENOSPC)) + u"）"_s);
+    EXPECT_EQ(outcome.failures[1].message(),
+              d + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_TRUE(QFile::exists(b));  // its copy failed, so it stays
+    EXPECT_FALSE(QFile::exists(c));
+    EXPECT_EQ(TempTree::read(d), "x");
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{u"a.txt"_s, u"c.txt"_s}));
+    // The rows of the files left alone say so.
+    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(a, kMove), row(b, u"移動失敗"_s),
+                                                  row(c, kMove), row(d, u"移動失敗"_s)}));
+    EXPECT_EQ(outcome.handledFiles, 4);
+    EXPECT_EQ(recorder.files,
+              (QStringList{u"done "_s + a, u"failed "_s + b, u"done "_s + c, u"failed "_s + d}));
+}
+
+TEST_F(MaintenanceRunTest, NothingIsCopiedOrMovedOntoItself) {
+    const QString in = tree.dir(u"in"_s);
+    const QString a = old(u"in/a.txt"_s, "precious");
+    ASSERT_TRUE(QFile::link(in, tree.path(u"alias"_s)));
+    tree.addRule({u"001"_s, in, in + u"/"_s, u"txt"_s, u"7"_s, kMove});
+    tree.addRule({u"002"_s, in, in + u"/."_s, u"txt"_s, u"7"_s, kCopy});
+    tree.addRule({u"003"_s, in, tree.path(u"alias"_s), u"txt"_s, u"7"_s, kMove});
+
+    const RunOutcome outcome = run();
+
+    ASSERT_EQ(outcome.failures.size(), 3);
+    for (const FileFailure& failure : outcome.failures) {
+        EXPECT_EQ(failure.message(),
+                  a + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+    }
+    EXPECT_EQ(TempTree::read(a), "precious");
+    EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.txt"_s});
+}
+
+TEST_F(MaintenanceRunTest, AStorageFailureEndsTheRunBeforeTheNextFileIsTouched) {
+    const QString in = tree.dir(u"in"_s);
+    QStringList files;
+    for (const QString& name : {u"a.txt"_s, u"b.txt"_s, u"c.txt"_s, u"d.txt"_s, u"e.txt"_s}) {
+        files << old(u"in/"_s + name);
+    }
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, kDelete});
+    {
+        // The store refuses the row of c.txt, and with it the batch c.txt and d.txt.
+        Connection connection(tree.values());
+        connection.Execute(
+            u"CREATE TRIGGER refuse BEFORE INSERT ON day_log "
+            u"WHEN NEW.対象ファイル LIKE '%c.txt' "
+            u"BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"_s);
+    }
+
+    const RunOutcome outcome = run();
+
+    EXPECT_TRUE(
+        outcome.storageError.startsWith(u"データベースの処理に失敗しました（disk I/O error"_s))
+        << outcome.storageError.toStdString();
+    EXPECT_FALSE(QFile::exists(files[0]));
+    EXPECT_FALSE(QFile::exists(files[1]));
+    EXPECT_TRUE(QFile::exists(files[2]));
+    EXPECT_TRUE(QFile::exists(files[3]));
+    EXPECT_TRUE(QFile::exists(files[4]));
+    EXPECT_EQ(tree.logRows().size(), 2);
+}
+
+TEST_F(MaintenanceRunTest, ADryRunChangesNothing) {
+    tree.addLogRow({u"/x/old"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2002/01/01 00:00:00"_s});
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const QString a = old(u"in/a.txt"_s);
+    tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, kMove});
+
+    const RunOutcome outcome = run(u"0"_s, true);
+
+    EXPECT_EQ(outcome.handledFiles, 1);
+    EXPECT_EQ(recorder.files, QStringList{u"done "_s + a});  // would be done
+    EXPECT_TRUE(QFile::exists(a));
+    EXPECT_TRUE(QDir(out).isEmpty());
+    EXPECT_EQ(tree.logRows().size(), 1);
+}

@@ -1,0 +1,25 @@
+#include <gtest/gtest.h>
+
+#include "ui/window_layout.h"
+
+using namespace Qt::StringLiterals;
+
+TEST(WindowLayout, CaptionTakesTheLastTwoDigitsOfMinorAndRevision) {
+    EXPECT_EQ(windowCaption(2003, 3, 29), u"Quillon V20030329"_s);
+    EXPECT_EQ(windowCaption(1, 0, 5), u"Quillon V10005"_s);
+    EXPECT_EQ(windowCaption(1, 12, 345), u"Quillon V11245"_s);
+}
+
+TEST(WindowLayout, TheLogTakesAThirdOfTheScreenAndTheRulesTheRest) {
+    const WindowLayout tall = startupLayout(16200);  // 1080 pixels at 96 dots per inch
+    EXPECT_DOUBLE_EQ(tall.logTop, 735);
+    EXPECT_DOUBLE_EQ(tall.logHeight, 5400);
+    EXPECT_DOUBLE_EQ(tall.logGridHeight, 5000);
+    EXPECT_DOUBLE_EQ(tall.scheduleTop, 6135);
+    EXPECT_DOUBLE_EQ(tall.rulesTop, 7230);
+    EXPECT_DOUBLE_EQ(tall.rulesHeight, 16200 - 735 - 5400 - 1095 - 400);
+    EXPECT_DOUBLE_EQ(tall.ruleGridHeight, tall.rulesHeight - 735 - 735 - 600);
+    const WindowLayout low = startupLayout(11520);  // 768 pixels
+    EXPECT_DOUBLE_EQ(low.logHeight, 3840);
+    EXPECT_LT(low.ruleGridHeight, tall.ruleGridHeight);
+}
