@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "schedule/file_system.h"
+#include "disk/file_system.h"
 #include "storage/connection.h"
 #include "storage/schema.h"
 #include "storage/sql_text.h"

@@ -7,6 +7,18 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+int countRows(Connection& connection, const QString& sql) {
+    int rows = 0;
+    for (Recordset recordset(connection, sql); !recordset.eof(); recordset.moveNext()) {
+        ++rows;
+    }
+    return rows;
+}
+
+}  // namespace
+
 QString orderNumber(int position) {
     return (u"000"_s + QString::number(position)).right(3);
 }
@@ -72,4 +84,10 @@ void RuleTable::deleteRule(const QString& order) {
         m_yield();
     }
     transaction.commit();
+}
+
+RuleTable::Position RuleTable::position(const QString& order) {
+    Connection connection(m_values);
+    return {countRows(connection, SqlText::selectAll(m_values.tbl_rule)),
+            countRows(connection, SqlText::selectBefore(m_values.tbl_rule, order))};
 }

@@ -23,6 +23,13 @@ public:
     // Deletes the rule numbered `order` and closes the gap.
     void deleteRule(const QString& order);
 
+    // How many rules there are, and how many of them come before `order`.
+    struct Position {
+        int total;
+        int before;
+    };
+    Position position(const QString& order);
+
 private:
     QString match(const Rule& entry) const;
 

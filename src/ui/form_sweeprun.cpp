@@ -17,7 +17,6 @@
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
 #include "schedule/scheduled_minute.h"
-#include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 #include "ui/grid_rows.h"
@@ -45,14 +44,6 @@ private:
 
     QElapsedTimer m_sinceEvents;  // invalid until the first events are let through
 };
-
-int countRows(Connection& connection, const QString& sql) {
-    int rows = 0;
-    for (Recordset recordset(connection, sql); !recordset.eof(); recordset.moveNext()) {
-        ++rows;
-    }
-    return rows;
-}
 
 }  // namespace
 
@@ -313,13 +304,7 @@ void Form_sweeprun::fitColumns(QTableView* grid, const QList<std::pair<int, QStr
 }
 
 void Form_sweeprun::ROAD_DSP(const QString& order) {
-    int total = 0;
-    int position = 0;
-    {
-        Connection connection(m_values);
-        total = countRows(connection, SqlText::selectAll(m_values.tbl_rule));
-        position = countRows(connection, SqlText::selectBefore(m_values.tbl_rule, order));
-    }
+    const RuleTable::Position position = ruleTable().position(order);
     m_ruleModel.setQuery(m_values.tbl_rule, SqlText::selectOrdered(m_values.tbl_rule));
     DataGrid1->setModel(&m_ruleModel);
     // A refreshed list starts at its top, with its scroll range already fitted to the rows.
@@ -327,7 +312,7 @@ void Form_sweeprun::ROAD_DSP(const QString& order) {
     DataGrid1->scrollToTop();
     fitColumns(DataGrid1, {{0, u"000"_s}, {5, kCopyProcess}}, {{3, 1100}, {4, 1100}}, {1, 2});
     GridRows rows(DataGrid1);
-    positionRuleList(rows, total, position);
+    positionRuleList(rows, position.total, position.before);
 }
 
 void Form_sweeprun::ROAD_DSP_2() {

@@ -15,9 +15,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kRun = u"2003/03/29 09:05:07"_s;
-const QString kCopy = u"複写"_s;
-const QString kMove = u"移動"_s;
-const QString kDelete = u"削除"_s;
+const QString& kCopy = kCopyProcess;
+const QString& kMove = kMoveProcess;
+const QString& kDelete = kDeleteProcess;
 
 class MaintenanceRunTest : public testing::Test {
 protected:

@@ -14,23 +14,14 @@
 #include "schedule/schedule_store.h"
 #include "storage/connection.h"
 #include "support/temp_tree.h"
-#include "support/ui_fakes.h"
+#include "support/window_test.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class FormTest : public testing::Test {
+class FormTest : public WindowTest {
 protected:
-    // A window as the start-up procedure leaves it.
-    Form_sweeprun& start() {
-        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
-        form->Form_Load();
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QApplication::processEvents();
-        return *form;
-    }
 
     QList<QWidget*> switched() {
         Form_sweeprun& f = *form;
@@ -56,11 +47,6 @@ protected:
         EXPECT_TRUE(form->DataGrid2->isEnabled());
     }
 
-    TempTree tree;
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    PosixFileSystem fs;
-    std::unique_ptr<Form_sweeprun> form;
 };
 
 const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};

@@ -7,17 +7,14 @@
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
-#include "support/ui_fakes.h"
+#include "support/window_test.h"
 #include "ui/form_sweeprun.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kCopy = u"複写"_s;
-const QString kDelete = u"削除"_s;
-
-class RuleEditorTest : public testing::Test {
+class RuleEditorTest : public WindowTest {
 protected:
     RuleEditorTest() {
         in = tree.dir(u"in"_s);
@@ -25,11 +22,7 @@ protected:
     }
 
     Form_sweeprun& start() {
-        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
-        form->Form_Load();  // no schedule: the window stays in settings mode
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QApplication::processEvents();
+        WindowTest::start();  // no schedule: the window stays in settings mode
         prompts.messages.clear();
         return *form;
     }
@@ -49,18 +42,16 @@ protected:
     QList<QStringList> rules() {
         Connection connection(tree.values());
         QList<QStringList> rows;
-        for (Recordset all(connection, SqlText::selectOrdered(u"sweeprun"_s)); !all.eof();
-             all.moveNext()) {
-            rows.append({all.field(u"順序"_s), all.field(u"元ディレクトリ"_s),
-                         all.field(u"先ディレクトリ"_s), all.field(u"拡張子"_s),
-                         all.field(u"残存日数"_s), all.field(u"処理"_s)});
+        for (const Rule& rule : readRules(connection, tree.values().tbl_rule)) {
+            rows.append({rule.order, rule.source, rule.destination, rule.extension,
+                         rule.retention, rule.process});
         }
         return rows;
     }
 
     void addRules(int count) {
         for (int i = 1; i <= count; ++i) {
-            tree.addRule({u"00%1"_s.arg(i), in, out, u"r%1"_s.arg(i), u"7"_s, kCopy});
+            tree.addRule({u"00%1"_s.arg(i), in, out, u"r%1"_s.arg(i), u"7"_s, kCopyProcess});
         }
     }
 
@@ -72,11 +63,6 @@ protected:
         return rows;
     }
 
-    TempTree tree;
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    PosixFileSystem fs;
-    std::unique_ptr<Form_sweeprun> form;
     QString in;
     QString out;
 };
@@ -88,7 +74,7 @@ TEST_F(RuleEditorTest, RegistrationAppendsOrInsertsAfterTheShownRule) {
     edit(u" "_s + in + u" "_s, out, u" txt "_s, u" 1.5 "_s, 0);
     f.Command3_Click();
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
-    EXPECT_EQ(rules(), (QList<QStringList>{{u"001"_s, in, out, u"txt"_s, u"1.5"_s, kCopy}}));
+    EXPECT_EQ(rules(), (QList<QStringList>{{u"001"_s, in, out, u"txt"_s, u"1.5"_s, kCopyProcess}}));
     EXPECT_EQ(f.Label1->text(), u"001"_s);
 
     edit(in, out, u"csv"_s, u"0"_s, 0);
@@ -101,7 +87,7 @@ TEST_F(RuleEditorTest, RegistrationAppendsOrInsertsAfterTheShownRule) {
     f.Command3_Click();
     EXPECT_EQ(f.Label1->text(), u"002"_s);
     EXPECT_EQ(orderAndExtension(), (QStringList{u"001 txt"_s, u"002 log"_s, u"003 csv"_s}));
-    EXPECT_EQ(rules()[1], (QStringList{u"002"_s, in, u""_s, u"log"_s, u"7"_s, kDelete}));
+    EXPECT_EQ(rules()[1], (QStringList{u"002"_s, in, u""_s, u"log"_s, u"7"_s, kDeleteProcess}));
     EXPECT_EQ(f.DataGrid1->model()->rowCount(), 3);
     EXPECT_EQ(f.DataGrid1->currentIndex().row(), 1);
 }
@@ -109,7 +95,7 @@ TEST_F(RuleEditorTest, RegistrationAppendsOrInsertsAfterTheShownRule) {
 TEST_F(RuleEditorTest, AnIdenticalRuleIsOfferedForOverwriting) {
     addRules(3);
     const QString quoted = tree.dir(u"it's"_s);
-    tree.addRule({u"004"_s, quoted, out, u"txt"_s, u"7"_s, kCopy});
+    tree.addRule({u"004"_s, quoted, out, u"txt"_s, u"7"_s, kCopyProcess});
     Form_sweeprun& f = start();
 
     // Cancel: nothing changes, the editor shows the existing rule's number.

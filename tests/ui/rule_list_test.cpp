@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "support/temp_tree.h"
-#include "support/ui_fakes.h"
+#include "support/window_test.h"
 #include "ui/form_sweeprun.h"
 #include "ui/grid_rows.h"
 
@@ -11,18 +11,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-class RuleListTest : public testing::Test {
+class RuleListTest : public WindowTest {
 protected:
     Form_sweeprun& start(int rules) {
         for (int i = 1; i <= rules; ++i) {
             tree.addRule({u"%1"_s.arg(i, 3, 10, QLatin1Char('0')), u"/src"_s, u"/dst"_s, u"txt"_s,
                           u"7"_s, u"削除"_s});
         }
-        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
-        form->Form_Load();
-        form->show();
-        QApplication::processEvents();
-        return *form;
+        return WindowTest::start();
     }
     // The order of the current rule, and the row shown at the top.
     std::pair<QString, int> current() {
@@ -33,11 +29,6 @@ protected:
             grid->rowAt(0)};
     }
 
-    TempTree tree;
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    PosixFileSystem fs;
-    std::unique_ptr<Form_sweeprun> form;
 };
 
 }  // namespace

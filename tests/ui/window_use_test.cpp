@@ -13,23 +13,15 @@
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
-#include "support/ui_fakes.h"
+#include "support/window_test.h"
 #include "ui/form_sweeprun.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-class WindowUseTest : public testing::Test {
+class WindowUseTest : public WindowTest {
 protected:
-    Form_sweeprun& start() {
-        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
-        form->Form_Load();
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        QApplication::processEvents();
-        return *form;
-    }
 
     void addLog(int rows) {
         Connection connection(tree.values());
@@ -52,11 +44,6 @@ protected:
         return query.next() ? query.value(0).toInt() : -1;
     }
 
-    TempTree tree;
-    ScriptedPrompts prompts;
-    FixedClock clock;
-    PosixFileSystem fs;
-    std::unique_ptr<Form_sweeprun> form;
 };
 
 const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};

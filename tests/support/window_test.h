@@ -1,0 +1,31 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <memory>
+
+#include "disk/file_system.h"
+#include "support/temp_tree.h"
+#include "support/ui_fakes.h"
+#include "ui/form_sweeprun.h"
+
+// The real window on a fresh database, with prompts the test answers and a clock it sets.
+class WindowTest : public testing::Test {
+protected:
+    // A window as the start-up procedure leaves it: loaded, shown and active.
+    Form_sweeprun& start() {
+        form = std::make_unique<Form_sweeprun>(tree.values(), prompts, clock, fs);
+        form->Form_Load();
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QApplication::processEvents();
+        return *form;
+    }
+
+    TempTree tree;
+    ScriptedPrompts prompts;
+    FixedClock clock;
+    PosixFileSystem fs;
+    std::unique_ptr<Form_sweeprun> form;
+};
