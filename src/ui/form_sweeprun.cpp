@@ -2,13 +2,12 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QStyle>
 
+#include "rules/directory_choice.h"
 #include "rules/rule_table.h"
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
@@ -387,11 +386,7 @@ void Form_sweeprun::Command4_Click() {
 }
 
 void Form_sweeprun::chooseDirectory(QLineEdit* box) {
-    const QString file = m_prompts.chooseFile();
-    if (!file.isEmpty()) {
-        QDir::setCurrent(QFileInfo(file).absolutePath());
-    }
-    box->setText(QDir::toNativeSeparators(QDir::currentPath()));
+    box->setText(chosenDirectory(m_prompts.chooseFile()));
 }
 
 void Form_sweeprun::Command1_Click() {

@@ -5,10 +5,14 @@
 #include <QApplication>
 #include <memory>
 
-#include "disk/file_system.h"
+#include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 #include "support/ui_fakes.h"
 #include "ui/form_sweeprun.h"
+
+// Mondays at 09:05, the log kept 30 days.
+inline const Schedule kMonday9h05{QStringLiteral("月"), QStringLiteral("09"), QStringLiteral("05"),
+                                  QStringLiteral("30")};
 
 // The real window on a fresh database, with prompts the test answers and a clock it sets.
 class WindowTest : public testing::Test {
@@ -26,6 +30,6 @@ protected:
     TempTree tree;
     ScriptedPrompts prompts;
     FixedClock clock;
-    PosixFileSystem fs;
+    FailingFileSystem fs;  // the real disk unless a test injects a failure
     std::unique_ptr<Form_sweeprun> form;
 };

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QScreen>
 #include <QSqlQuery>
+#include <QTest>
 #include <QTimer>
 
 #include "run/run_lock.h"
@@ -22,7 +23,6 @@ namespace {
 
 class FormTest : public WindowTest {
 protected:
-
     QList<QWidget*> switched() {
         Form_sweeprun& f = *form;
         QList<QWidget*> widgets = {f.Frame1,   f.Frame2,   f.Frame3,   f.Frame4,   f.Frame5,
@@ -46,10 +46,7 @@ protected:
         EXPECT_TRUE(form->Frame10->isEnabled());
         EXPECT_TRUE(form->DataGrid2->isEnabled());
     }
-
 };
-
-const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};
 
 QString rawWeekdays(const ModuleValues& values) {
     Connection connection(values);
@@ -243,6 +240,13 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     clock.time = at(u"2003/03/24 09:05:10"_s);
     f.Timer1_Timer();
     EXPECT_TRUE(QFile::exists(later));
+    EXPECT_TRUE(f.Timer1->isActive());
+
+    // The next Monday, started by the window's own timer: its interval shortened, nothing else.
+    clock.time = at(u"2003/03/31 09:05:30"_s);
+    f.Timer1->setInterval(1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(later) && !f.running(); }, 1000));
+    EXPECT_EQ(f.DataGrid2->model()->rowCount(), 2);
     EXPECT_TRUE(f.Timer1->isActive());
 }
 

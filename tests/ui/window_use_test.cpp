@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
@@ -22,7 +23,6 @@ namespace {
 
 class WindowUseTest : public WindowTest {
 protected:
-
     void addLog(int rows) {
         Connection connection(tree.values());
         Transaction transaction(connection);
@@ -43,10 +43,7 @@ protected:
         EXPECT_TRUE(query.exec(u"PRAGMA wal_checkpoint(TRUNCATE)"_s));
         return query.next() ? query.value(0).toInt() : -1;
     }
-
 };
-
-const Schedule kMonday9h05{u"月"_s, u"09"_s, u"05"_s, u"30"_s};
 
 }  // namespace
 
@@ -192,4 +189,48 @@ TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
     font.setPointSize(8);
     EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 1,234,567 件"_s),
               f.LabelLast->width());
+}
+
+TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
+    writeSchedule(tree.values(), kMonday9h05);
+    const QString in = tree.dir(u"in"_s);
+    const QString a = tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    const QString db = tree.values().db_path;
+    const auto batch = [&](const QStringList& arguments) {
+        QProcess process;
+        process.start(QStringLiteral(SWEEPRUN_BATCH), QStringList{u"--db"_s, db} + arguments);
+        EXPECT_TRUE(process.waitForFinished(30'000));
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
+    };
+    Form_sweeprun& f = start();
+
+    // The batch, started while the window's run holds the database, gives way.
+    std::optional<std::pair<int, QString>> during;
+    fs.beforeCheck = [&](const char*) {
+        if (!during) {
+            during = batch({u"--at"_s, u"2003/03/24 09:05:40"_s});
+        }
+    };
+    clock.time = at(u"2003/03/24 09:05:30"_s);
+    f.Timer1_Timer();
+    EXPECT_EQ(during, std::pair(4, u"別の実行が進行中です（"_s + db + u"）\n"_s));  // busy
+    fs.beforeCheck = nullptr;
+    EXPECT_FALSE(QFile::exists(a));
+
+    // The minute the window served is not served again by the batch's timer, and the other
+    // way round.
+    const QString b = tree.file(u"in/b.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    EXPECT_EQ(batch({u"--if-due"_s, u"--at"_s, u"2003/03/24 09:05:50"_s}), std::pair(0, QString()));
+    EXPECT_TRUE(QFile::exists(b));
+    EXPECT_EQ(batch({u"--if-due"_s, u"--at"_s, u"2003/03/31 09:05:05"_s}).first, 0);
+    EXPECT_FALSE(QFile::exists(b));
+    const QString c = tree.file(u"in/c.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    const QString last = f.LabelLast->text();
+    clock.time = at(u"2003/03/31 09:05:30"_s);
+    f.Timer1_Timer();
+    EXPECT_TRUE(QFile::exists(c));
+    EXPECT_EQ(f.LabelLast->text(), last);
+    EXPECT_TRUE(prompts.notices.isEmpty());
+    EXPECT_EQ(tree.logRows().size(), 2);
 }
