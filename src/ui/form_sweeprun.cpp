@@ -321,7 +321,7 @@ void Form_sweeprun::ROAD_DSP_2() {
     DataGrid2->setModel(&m_logModel);
     DataGrid2->scrollToTop();
     const QString dateTime = u"0000/00/00 00:00:00"_s;
-    fitColumns(DataGrid2, {{1, dateTime}, {2, u"複写失敗"_s}, {3, dateTime}}, {}, {0});
+    fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {}, {0});
 }
 
 RuleTable Form_sweeprun::ruleTable() const {
