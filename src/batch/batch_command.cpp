@@ -154,14 +154,12 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
 
     const RunNotice notice = runNotice(outcome, values.db_path);
     switch (notice.ending) {
-        case RunNotice::Ending::Served:
-            return kExitComplete;      // as if it were not the minute: another run has served it
-        case RunNotice::Ending::Busy:  // its message comes first
-            err << notice.problems.first() << u'\n';
-            return kExitBusy;
-        case RunNotice::Ending::StorageFailed:  // its message comes first when none is busy
-            err << notice.problems.first() << u'\n';
-            return kExitUnusable;
+        case RunNotice::Ending::Served:  // as if it were not the minute: another run served it
+            return kExitComplete;
+        case RunNotice::Ending::Busy:
+        case RunNotice::Ending::StorageFailed:
+            err << notice.problems.first() << u'\n';  // the ending's own message comes first
+            return notice.ending == RunNotice::Ending::Busy ? kExitBusy : kExitUnusable;
         case RunNotice::Ending::DirectoryStopped:
             err << notice.stop << u'\n';
             return kExitMissingDirectory;

@@ -71,11 +71,12 @@ QString directoryStopMessage(const RunOutcome& outcome) {
 
 QString lastRunText(const QDateTime& at, const RunOutcome& outcome) {
     const QString when = u"前回 "_s + at.toString(u"MM/dd HH:mm"_s) + u' ';
-    if (outcome.busy || !outcome.result.isEmpty() || !outcome.storageError.isEmpty()) {
-        return when + u"中断"_s;
+    switch (runNotice(outcome, {}).ending) {
+        case RunNotice::Ending::Failures:
+            return when + u"失敗 "_s + count(outcome.failures.size()) + u" 件"_s;
+        case RunNotice::Ending::Complete:
+            return when + u"完了 "_s + count(outcome.handledFiles) + u" 件"_s;
+        default:
+            return when + u"中断"_s;
     }
-    if (!outcome.failures.isEmpty()) {
-        return when + u"失敗 "_s + count(outcome.failures.size()) + u" 件"_s;
-    }
-    return when + u"完了 "_s + count(outcome.handledFiles) + u" 件"_s;
 }
