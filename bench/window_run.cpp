@@ -21,7 +21,7 @@ namespace {
 class SilentPrompts : public Prompts {
 public:
     void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void notify(const QString& text) override { message(text); }
+    void notify(const QString& text, const QRect&) override { message(text); }
     bool confirm(const QString&) override { return false; }
     QString chooseFile() override { return {}; }
 };

@@ -18,7 +18,7 @@ namespace {
 class SilentPrompts : public Prompts {
 public:
     void message(const QString&) override {}
-    void notify(const QString&) override {}
+    void notify(const QString&, const QRect&) override {}
     bool confirm(const QString&) override { return false; }
     QString chooseFile() override { return {}; }
 };

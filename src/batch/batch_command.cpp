@@ -32,7 +32,9 @@ public:
 
     void fileHandled(const FileReport& report) override {
         if (report.status == FileStatus::Failed) {
-            m_out << FileFailure{report.path, report.reason}.message() << u'\n';
+            m_out << FileFailure{report.rule.order, report.rule.process, report.path, report.reason}
+                         .message()
+                  << u'\n';
         } else if (report.status == FileStatus::Skipped) {
             m_out << u"  "_s << report.stamp << u" 変更されたため対象外 "_s << report.path << u'\n';
         } else {

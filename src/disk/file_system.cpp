@@ -7,11 +7,12 @@
 #include <cstring>
 
 #include "disk/copy_temporaries.h"
+#include "disk/error_text.h"
 #include "disk/file_copy.h"
 #include "disk/unique_fd.h"
 
 FileResult FileResult::fromErrno(int error) {
-    return {error, QString::fromLocal8Bit(std::strerror(error))};
+    return {error, errorText(error)};
 }
 
 FileResult FileSystem::moveFile(int sourceDir, const char* name, const struct stat& info,

@@ -99,9 +99,13 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
         outcome.storageError.isEmpty() ? directoryStopMessage(outcome) : outcome.storageError;
     try {
         Connection connection(m_values);
+        QList<std::pair<QString, QString>> failures;
+        for (const FileFailure& failure : outcome.failures) {
+            failures.append({failure.path, failure.reason});
+        }
         RunHistory::finish(connection, runId,
                            {outcome.handledFiles, outcome.failures.size(), outcome.skippedFiles,
-                            stop, outcome.storageError.isEmpty()});
+                            stop, outcome.storageError.isEmpty(), failures});
     } catch (const StorageError& error) {
         if (outcome.storageError.isEmpty()) {
             outcome.storageError = error.message();

@@ -20,7 +20,8 @@ RulePass::Opened RulePass::open(const Rule& rule, const QString& path, bool mayB
             fd = std::move(opened.fd);
             return Opened::Go;
         case OpenedDirectory::Status::Failed:
-            outcome.failures.append({path, FileResult::fromErrno(opened.error).reason});
+            outcome.failures.append(
+                {rule.order, rule.process, path, FileResult::fromErrno(opened.error).reason});
             return Opened::SkipRule;
         case OpenedDirectory::Status::Unsafe:
             outcome.unsafeDirectory = true;
@@ -71,7 +72,8 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
         }
     });
     if (listing.error != 0) {
-        outcome.failures.append({rule.source, FileResult::fromErrno(listing.error).reason});
+        outcome.failures.append(
+            {rule.order, rule.process, rule.source, FileResult::fromErrno(listing.error).reason});
         return true;
     }
     const RuleDirectories directories{rule, source.get(), rule.copies() ? destination.get() : -1,
@@ -133,7 +135,7 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
             const OldFile& file = batch[i];
             const FileReport report = checkAndAct(m_fs, directories, file);
             if (report.status == FileStatus::Failed) {
-                outcome.failures.append({file.path, report.reason});
+                outcome.failures.append({rule.order, rule.process, file.path, report.reason});
                 corrections.append({rowids[i], file.path, rule.process + u"失敗"_s});
             } else if (report.status == FileStatus::Skipped) {
                 corrections.append({rowids[i], file.path, {}});

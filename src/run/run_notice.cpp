@@ -11,9 +11,23 @@ QString count(qsizetype n) {
     return QLocale(QLocale::Japanese).toString(n);
 }
 
+// "完了 39,997 件、失敗 3 件", "完了 12 件" or "中断". The handled files include the failed ones;
+// a folder that failed is no file.
+QString resultText(RunNotice::Ending ending, qsizetype handled, qsizetype failed) {
+    if (ending != RunNotice::Ending::Failures && ending != RunNotice::Ending::Complete) {
+        return u"中断"_s;
+    }
+    QString text = u"完了 "_s + count(std::max<qsizetype>(handled - failed, 0)) + u" 件"_s;
+    if (failed > 0) {
+        text += u"、失敗 "_s + count(failed) + u" 件"_s;
+    }
+    return text;
+}
+
 }  // namespace
 
-RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath) {
+RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
+                    const QDateTime& runAt) {
     RunNotice notice;
     if (outcome.busy) {
         notice.problems << runInProgressMessage(databasePath);
@@ -32,6 +46,8 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath) {
                     : !notice.stop.isEmpty()          ? Ending::DirectoryStopped
                     : !outcome.failures.isEmpty()     ? Ending::Failures
                                                       : Ending::Complete;
+    notice.headline = runAt.toString(u"MM/dd HH:mm"_s) + u" の実行: "_s +
+                      resultText(notice.ending, outcome.handledFiles, outcome.failures.size());
     return notice;
 }
 
@@ -47,7 +63,8 @@ QString failureSummary(const QList<FileFailure>& failures) {
     constexpr qsizetype kMaxLines = 20;
     QStringList lines;
     for (qsizetype i = 0; i < std::min(failures.size(), kMaxLines); ++i) {
-        lines << failures[i].message();
+        const FileFailure& failure = failures[i];
+        lines << u"順序 "_s + failure.order + u' ' + failure.process + u": "_s + failure.message();
     }
     if (failures.size() > kMaxLines) {
         lines << u"ほか "_s + QString::number(failures.size() - kMaxLines) + u" 件"_s;
@@ -69,14 +86,10 @@ QString directoryStopMessage(const RunOutcome& outcome) {
                 : u" が存在しません。正しく設定を行なってください"_s);
 }
 
-QString lastRunText(const QDateTime& at, const RunOutcome& outcome) {
-    const QString when = u"前回 "_s + at.toString(u"MM/dd HH:mm"_s) + u' ';
-    switch (runNotice(outcome, {}).ending) {
-        case RunNotice::Ending::Failures:
-            return when + u"失敗 "_s + count(outcome.failures.size()) + u" 件"_s;
-        case RunNotice::Ending::Complete:
-            return when + u"完了 "_s + count(outcome.handledFiles) + u" 件"_s;
-        default:
-            return when + u"中断"_s;
-    }
+QString lastRunText(const RunHistory::Finished& run) {
+    const RunNotice::Ending ending = !run.message.isEmpty() ? RunNotice::Ending::DirectoryStopped
+                                     : run.failed > 0       ? RunNotice::Ending::Failures
+                                                            : RunNotice::Ending::Complete;
+    return u"前回 "_s + run.runText.mid(5, 11) + u' ' +  // MM/dd HH:mm
+           resultText(ending, run.handled, run.failed);
 }

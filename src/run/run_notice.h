@@ -6,24 +6,30 @@
 #include <QStringList>
 
 #include "run/run_outcome.h"
+#include "storage/run_history.h"
 
 // What a run came to, as the window and sweeprun-batch both tell it.
 struct RunNotice {
     // The most serious thing that happened; it decides the batch's exit code.
     enum class Ending { Served, Busy, StorageFailed, DirectoryStopped, Failures, Complete };
     Ending ending = Ending::Complete;
+    // When the run was and what it came to: "12/07 13:04 の実行: 完了 39,997 件、失敗 3 件", or
+    // "… の実行: 中断" for a run that did not come to its end.
+    QString headline;
     // What is said without stopping anything, in this order: another run held the database
     // (runInProgressMessage), the store failed, files were left alone (failureSummary).
     QStringList problems;
     // The directory that stopped the run (directoryStopMessage); empty when none did.
     QString stop;
 };
-RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath);
+RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
+                    const QDateTime& runAt = {});
 
 // "別の実行が進行中です（<db>）"
 QString runInProgressMessage(const QString& databasePath);
 
-// One message for all the files a run left alone: a line each, at most 20, then "ほか N 件".
+// One message for all the files a run left alone: a line each, "順序 003 移動: <message>", at
+// most 20, then "ほか N 件".
 QString failureSummary(const QList<FileFailure>& failures);
 
 // "順序　<order>　の　<directory>"
@@ -34,6 +40,7 @@ QString missingDirectoryText(const QString& order, const QString& directory);
 // 差し替えられる場所にあります。正しく設定を行なってください". Empty when none did.
 QString directoryStopMessage(const RunOutcome& outcome);
 
-// "前回 12/07 05:30 完了 1,234 件", "前回 12/07 05:30 失敗 3 件", or "前回 12/07 05:30 中断" for a
-// run that a missing directory, a storage failure or another run's lock kept from its end.
-QString lastRunText(const QDateTime& at, const RunOutcome& outcome);
+// "前回 12/07 13:04 完了 39,997 件、失敗 3 件" (without the failures when there were none), or
+// "前回 12/07 13:04 中断" for a run a missing directory or a storage failure kept from its end:
+// the run as the history keeps it, whichever program made it.
+QString lastRunText(const RunHistory::Finished& run);

@@ -3,8 +3,10 @@
 #include <QList>
 #include <QString>
 
-// A file the run left as it was, and why.
+// A file the run left as it was (or a rule's folder it could not work in), and why.
 struct FileFailure {
+    QString order;    // the rule's 順序
+    QString process;  // and its 処理
     QString path;
     QString reason;
 

@@ -84,7 +84,8 @@ int PagedQueryModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant PagedQueryModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) {
+    // A cell's tooltip is its whole text, however narrow the column.
+    if ((role != Qt::DisplayRole && role != Qt::ToolTipRole) || !index.isValid()) {
         return {};
     }
     const QList<QStringList>* rows = page(index.row() / kPageRows);

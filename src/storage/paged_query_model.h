@@ -24,6 +24,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
+protected:
+    const ModuleValues& values() const { return m_values; }
+
 private:
     const QList<QStringList>* page(int number) const;
 

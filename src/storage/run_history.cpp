@@ -14,6 +14,7 @@ namespace RunHistory {
 namespace {
 
 const QString kTable = u"quillon_run"_s;
+const QString kFailures = u"quillon_failure"_s;
 
 // UTC, to the second, in a form that sorts as it reads.
 QString utcText(const QDateTime& at) {
@@ -58,6 +59,10 @@ void ensureTable(Connection& connection) {
                        u" unchecked INTEGER NOT NULL DEFAULT 1)"_s);
     connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_run_minute ON "_s + kTable +
                        u" (scheduled_minute)"_s);
+    connection.Execute(u"CREATE TABLE IF NOT EXISTS "_s + kFailures +
+                       u" (run_id INTEGER, path TEXT, reason TEXT)"_s);
+    connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_failure_path ON "_s + kFailures +
+                       u" (path)"_s);
 }
 
 bool served(Connection& connection, const QDateTime& scheduledMinute) {
@@ -81,6 +86,10 @@ qint64 begin(Connection& connection, const QString& logTable, const Start& start
 }
 
 void finish(Connection& connection, qint64 id, const Finish& finish) {
+    Transaction transaction(connection);
+    for (const auto& [path, reason] : finish.failures) {
+        run(connection, u"INSERT INTO "_s + kFailures + u" VALUES (?, ?, ?)"_s, {id, path, reason});
+    }
     run(connection,
         u"UPDATE "_s + kTable +
             u" SET finished = ?, handled = ?, failed = ?, skipped = ?, message = ?,"
@@ -89,6 +98,7 @@ void finish(Connection& connection, qint64 id, const Finish& finish) {
          qlonglong(finish.failed), qlonglong(finish.skipped),
          finish.message.isEmpty() ? QVariant() : QVariant(finish.message), finish.logTrue ? 0 : 1,
          id});
+    transaction.commit();
 }
 
 QList<Unchecked> unchecked(Connection& connection) {
@@ -115,6 +125,44 @@ QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
 
 void markChecked(Connection& connection, qint64 id) {
     run(connection, u"UPDATE "_s + kTable + u" SET unchecked = 0 WHERE id = ?"_s, {id});
+}
+
+namespace {
+
+// The window reads the history and creates nothing: before the first run there is none.
+bool tableExists(Connection& connection, const QString& table) {
+    return run(connection, u"SELECT 1 FROM sqlite_master WHERE name = ?"_s, {table}).next();
+}
+
+}  // namespace
+
+std::optional<QString> failureReason(Connection& connection, const QString& runText,
+                                     const QString& path) {
+    if (!tableExists(connection, kFailures)) {
+        return std::nullopt;
+    }
+    QSqlQuery query = run(connection,
+                          u"SELECT f.reason FROM "_s + kFailures + u" f JOIN "_s + kTable +
+                              u" r ON r.id = f.run_id WHERE f.path = ? AND r.run_text = ?"
+                              u" ORDER BY f.rowid DESC LIMIT 1"_s,
+                          {path, runText});
+    const QList<QString> reasons =
+        readAll(query, [](const QSqlQuery& row) { return row.value(0).toString(); });
+    return reasons.isEmpty() ? std::nullopt : std::optional(reasons.first());
+}
+
+std::optional<Finished> lastFinished(Connection& connection) {
+    if (!tableExists(connection, kTable)) {
+        return std::nullopt;
+    }
+    QSqlQuery query =
+        run(connection, u"SELECT run_text, handled, failed, message FROM "_s + kTable +
+                            u" WHERE finished IS NOT NULL ORDER BY id DESC LIMIT 1"_s);
+    const QList<Finished> last = readAll(query, [](const QSqlQuery& row) {
+        return Finished{row.value(0).toString(), row.value(1).toLongLong(),
+                        row.value(2).toLongLong(), row.value(3).toString()};
+    });
+    return last.isEmpty() ? std::nullopt : std::optional(last.first());
 }
 
 }  // namespace RunHistory

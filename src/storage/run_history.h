@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <utility>
 
 class Connection;
 
@@ -27,6 +28,7 @@ struct Finish {
     qsizetype skipped = 0;
     QString message;      // why it stopped early; empty when it ran to its end
     bool logTrue = true;  // false when a storage failure may have left rows that claim too much
+    QList<std::pair<QString, QString>> failures;  // the path and the reason of each failure
 };
 
 // A run whose log rows may not match the disk: killed, or stopped by a storage failure.
@@ -45,6 +47,14 @@ struct LoggedFile {
     QString process;
 };
 
+// A run that came to its end (or was stopped), as the status line tells it.
+struct Finished {
+    QString runText;  // its 処理日時
+    qsizetype handled = 0;
+    qsizetype failed = 0;
+    QString message;  // why it stopped early; empty when it ran to its end
+};
+
 // Creates the table where it is missing.
 void ensureTable(Connection& connection);
 // True when a run has already served the minute (given in any time zone).
@@ -57,5 +67,10 @@ QList<Unchecked> unchecked(Connection& connection);
 QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
                               const Unchecked& run);
 void markChecked(Connection& connection, qint64 id);
+// Why the run of the 処理日時 `runText` failed on `path`; nothing when no run kept a reason.
+std::optional<QString> failureReason(Connection& connection, const QString& runText,
+                                     const QString& path);
+// The run of any program that finished last; nothing before the first run.
+std::optional<Finished> lastFinished(Connection& connection);
 
 }  // namespace RunHistory

@@ -55,6 +55,9 @@ QTableView* grid() {
     view->verticalHeader()->setFixedWidth(QFontMetrics(font).horizontalAdvance(u"0000000"_s) + 8);
     view->verticalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
     view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab leaves the list, arrows move in it; a long path keeps its file name in view.
+    view->setTabKeyNavigation(false);
+    view->setTextElideMode(Qt::ElideMiddle);
     return view;
 }
 
@@ -99,8 +102,8 @@ void Form_sweeprun::buildControls() {
     Command2 = add(Frame7, u"Command2"_s, new QPushButton(u"実行"_s), 2760, 240, 1335, 375);
     Command7 = add(Frame7, u"Command7"_s, new QPushButton(u"設定"_s), 6240, 240, 1335, 375);
     // This window's own addition: whether it runs, when next, and what the last run came to.
-    LabelNext = add(Frame7, u"LabelNext"_s, new QLabel, 240, 240, 2400, 375);
-    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7590, 240, 2805, 375);
+    LabelNext = add(Frame7, u"LabelNext"_s, new QLabel(u"設定中"_s), 240, 240, 2400, 375);
+    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7695, 240, 2700, 375);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
@@ -123,8 +126,8 @@ void Form_sweeprun::buildControls() {
     Combo1 = add(Frame5, u"Combo1"_s, editableCombo(), 120, 240, 975, 300);
     Frame6 = frame(Frame4, u"Frame6"_s, u"実行分"_s, 5880, 240, 1215, 735);
     Combo2 = add(Frame6, u"Combo2"_s, editableCombo(), 120, 240, 975, 300);
-    Frame11 = frame(Frame4, u"Frame11"_s, u"ログ残存日数"_s, 9120, 240, 1215, 735);
-    Text4 = add(Frame11, u"Text4"_s, new QLineEdit, 120, 240, 975, 390);
+    Frame11 = frame(Frame4, u"Frame11"_s, u"ログ残存日数"_s, 8775, 240, 1560, 735);
+    Text4 = add(Frame11, u"Text4"_s, new QLineEdit, 465, 240, 975, 390);
 
     Frame2 = frame(this, u"Frame2"_s, u"保守データ設定"_s, 120, 4920, 10455, 4455);
     Frame14 = frame(Frame2, u"Frame14"_s, u"順序"_s, 120, 240, 1095, 735);
@@ -152,6 +155,11 @@ void Form_sweeprun::buildControls() {
     Command5 = add(Frame12, u"Command5"_s, new QPushButton(u"選択"_s), 4080, 240, 855, 375);
     for (QLineEdit* directory : {Text1, Text5}) {
         setColour(directory, {QPalette::Base}, QColor(255, 255, 192));
+        // Disabled, a path must still be read: dark text on a pale face.
+        QPalette palette = directory->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Base, QColor(244, 244, 232));
+        palette.setColor(QPalette::Disabled, QPalette::Text, QColor(80, 80, 80));
+        directory->setPalette(palette);
     }
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
@@ -164,14 +172,18 @@ void Form_sweeprun::buildControls() {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }
     setFixedSize(twips(10740), twips(9480));
+    // The window cannot grow, so it offers no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
 }
 
 void Form_sweeprun::applyStartupLayout() {
     // The outer frame, title bar included, takes the screen's height.
     m_layoutDecoration = decorationHeight();
-    const double screenTwips =
-        (screen()->geometry().height() - m_layoutDecoration) * 1440.0 / logicalDpiY();
-    const WindowLayout layout = startupLayout(screenTwips);
+    const double perPixel = 1440.0 / logicalDpiY();
+    const WindowLayout layout =
+        startupLayout(screen()->geometry().height() * perPixel, m_layoutDecoration * perPixel);
     const auto setHeight = [this](QWidget* widget, double top, double height) {
         widget->setGeometry(widget->x(), twips(top), widget->width(), twips(height));
     };

@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLocale>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -16,6 +18,8 @@
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
 #include "schedule/scheduled_minute.h"
+#include "storage/connection.h"
+#include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 #include "ui/grid_rows.h"
@@ -30,17 +34,26 @@ namespace {
 // nothing either.
 class YieldingObserver : public RunObserver {
 public:
-    void fileHandled(const FileReport&) override { letEventsThrough(); }
+    explicit YieldingObserver(QLabel* status) : m_status(status) {}
+
+    void fileHandled(const FileReport&) override {
+        ++m_files;
+        letEventsThrough();
+    }
     void working() override { letEventsThrough(); }
 
 private:
     void letEventsThrough() {
         if (!m_sinceEvents.isValid() || m_sinceEvents.elapsed() >= 5) {
+            m_status->setText(u"実行中 "_s + QLocale(QLocale::Japanese).toString(m_files) +
+                              u" 件"_s);
             QCoreApplication::processEvents();
             m_sinceEvents.start();
         }
     }
 
+    QLabel* m_status;
+    qsizetype m_files = 0;
     QElapsedTimer m_sinceEvents;  // invalid until the first events are let through
 };
 
@@ -57,6 +70,8 @@ Form_sweeprun::Form_sweeprun(const ModuleValues& values, Prompts& prompts, const
       m_logModel(values) {
     setObjectName(u"Form_sweeprun"_s);
     buildControls();
+    DataGrid1->setModel(&m_ruleModel);
+    DataGrid2->setModel(&m_logModel);
     wireHandlers();
 }
 
@@ -72,10 +87,16 @@ void Form_sweeprun::wireHandlers() {
     connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);
     connect(Command4, &QPushButton::clicked, this, &Form_sweeprun::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form_sweeprun::Command5_Click);
-    // A rule picked in the list by the user; the list's own positioning fills nothing.
+    // A rule picked in the list by the user, with the mouse or the keyboard; the list's own
+    // positioning fills nothing, so the highlighted rule is always the edited one.
     connect(DataGrid1, &QTableView::clicked, this, &Form_sweeprun::DataGrid1_SelChange);
     connect(DataGrid1->verticalHeader(), &QHeaderView::sectionClicked, this,
             &Form_sweeprun::DataGrid1_SelChange);
+    connect(DataGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        if (!m_positioningRules) {
+            DataGrid1_SelChange();
+        }
+    });
 }
 
 void Form_sweeprun::reportStorage(const StorageError& error) {
@@ -94,6 +115,7 @@ void Form_sweeprun::Form_Load() {
     } catch (const StorageError& error) {
         reportStorage(error);
     }
+    showLastRun();
     combo_set();
     Timer1->stop();
     Timer1->setInterval(60000);
@@ -191,10 +213,23 @@ void Form_sweeprun::Command7_Click() {
     fnc_set(u"on"_s);
 }
 
+void Form_sweeprun::showLastRun() {
+    // Any program's run counts: this window's, the user timer's, cron's, one by hand. The line
+    // is only a status: a store that cannot be read now is said at the next action on it.
+    try {
+        Connection connection(m_values);
+        if (const std::optional<RunHistory::Finished> last = RunHistory::lastFinished(connection)) {
+            showFitted(LabelLast, lastRunText(*last));
+        }
+    } catch (const StorageError&) {
+    }
+}
+
 void Form_sweeprun::Timer1_Timer() {
     if (m_running) {
         return;
     }
+    showLastRun();
     const std::optional<QDateTime> minute = dueMinute(m_clock.now(), m_schedule);
     if (!minute) {
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
@@ -204,7 +239,7 @@ void Form_sweeprun::Timer1_Timer() {
     Command7->setText(u"実行中"_s);
     Command7->setEnabled(false);
     m_running = true;
-    YieldingObserver observer;
+    YieldingObserver observer(LabelNext);
     MaintenanceRun run(m_values, m_fs, &observer);
     run.setScheduledMinute(minute);
     const QDateTime runAt = m_clock.now();
@@ -212,10 +247,8 @@ void Form_sweeprun::Timer1_Timer() {
     m_running = false;
     Command7->setEnabled(true);
     Command7->setText(u"設定"_s);
-    if (!outcome.alreadyServed) {  // else another run served the minute, and said how it went
-        showFitted(LabelLast, lastRunText(runAt, outcome));
-    }
 
+    showLastRun();
     // The list shows what the run did, however it ended, before anything is said.
     QStringList problems;
     try {
@@ -223,19 +256,22 @@ void Form_sweeprun::Timer1_Timer() {
     } catch (const StorageError& error) {
         problems << error.message();
     }
-    const RunNotice notice = runNotice(outcome, m_values.db_path);
+    const RunNotice notice = runNotice(outcome, m_values.db_path, runAt);
     problems << notice.problems;
-    // Nobody may be there to answer: what went wrong is shown without stopping the schedule,
-    // and the next scheduled minute tries again. Only a missing directory needs the user.
-    if (!problems.isEmpty()) {
-        m_prompts.notify(problems.join(u'\n'));
-    }
+    // Only a missing directory needs the user; it is said first, alone.
     if (notice.stop.isEmpty()) {
         Timer1->start();
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));
     } else {
         m_prompts.message(notice.stop);
         fnc_set(u"on"_s);
+    }
+    // Nobody may be there to answer: what went wrong is shown without stopping the schedule,
+    // and the next scheduled minute tries again. The notice stands over the log list, where the
+    // run's rows are, and covers none of the editors.
+    if (!problems.isEmpty()) {
+        m_prompts.notify(notice.headline + u'\n' + problems.join(u'\n'),
+                         QRect(DataGrid2->mapToGlobal(QPoint()), DataGrid2->size()));
     }
     if (m_closeRequested) {
         close();
@@ -302,14 +338,48 @@ void Form_sweeprun::fitColumns(QTableView* grid, const QList<std::pair<int, QStr
     }
 }
 
+namespace {
+
+QList<int> columnWidths(const QTableView* grid) {
+    QList<int> widths;
+    for (int column = 0; column < grid->model()->columnCount(); ++column) {
+        widths << grid->columnWidth(column);
+    }
+    return widths;
+}
+
+}  // namespace
+
+void Form_sweeprun::refill(QTableView* grid, const std::function<void()>& query,
+                           const std::function<void()>& fit) {
+    // Widths the user gave the columns stay until the window closes; the first filling fits them.
+    const QList<int> widths = columnWidths(grid);
+    query();
+    // A refreshed list starts at its top, with its scroll range already fitted to the rows.
+    grid->doItemsLayout();
+    grid->scrollToTop();
+    if (widths.isEmpty() || widths.size() != grid->model()->columnCount()) {
+        fit();
+        return;
+    }
+    for (int column = 0; column < widths.size(); ++column) {
+        grid->setColumnWidth(column, widths[column]);
+    }
+}
+
 void Form_sweeprun::ROAD_DSP(const QString& order) {
     const RuleTable::Position position = ruleTable().position(order);
-    m_ruleModel.setQuery(m_values.tbl_rule, SqlText::selectOrdered(m_values.tbl_rule));
-    DataGrid1->setModel(&m_ruleModel);
-    // A refreshed list starts at its top, with its scroll range already fitted to the rows.
-    DataGrid1->doItemsLayout();
-    DataGrid1->scrollToTop();
-    fitColumns(DataGrid1, {{0, u"000"_s}, {5, kCopyProcess}}, {{3, 1100}, {4, 1100}}, {1, 2});
+    // The list's own positioning fills nothing into the editor.
+    const QScopedValueRollback positioning(m_positioningRules, true);
+    refill(
+        DataGrid1,
+        [this] {
+            m_ruleModel.setQuery(m_values.tbl_rule, SqlText::selectOrdered(m_values.tbl_rule));
+        },
+        [this] {
+            fitColumns(DataGrid1, {{0, u"000"_s}, {5, kCopyProcess}}, {{3, 1100}, {4, 1100}},
+                       {1, 2});
+        });
     GridRows rows(DataGrid1);
     positionRuleList(rows, position.total, position.before);
 }
@@ -317,11 +387,14 @@ void Form_sweeprun::ROAD_DSP(const QString& order) {
 void Form_sweeprun::ROAD_DSP_2() {
     // Rows are read as the list is scrolled, so a long log opens at once; a refreshed list
     // shows its top, where the newest files are.
-    m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log));
-    DataGrid2->setModel(&m_logModel);
-    DataGrid2->scrollToTop();
-    const QString dateTime = u"0000/00/00 00:00:00"_s;
-    fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {}, {0});
+    refill(
+        DataGrid2,
+        [this] { m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log)); },
+        [this] {
+            const QString dateTime = u"0000/00/00 00:00:00"_s;
+            fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {},
+                       {0});
+        });
 }
 
 RuleTable Form_sweeprun::ruleTable() const {

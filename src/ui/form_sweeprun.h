@@ -11,12 +11,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 #include "disk/file_system.h"
 #include "rules/rule_checks.h"
 #include "schedule/schedule.h"
 #include "storage/module_values.h"
 #include "storage/paged_query_model.h"
+#include "ui/log_list_model.h"
 #include "ui/prompts.h"
 
 class RuleTable;
@@ -98,11 +100,16 @@ private:
     void wireHandlers();
     void applyStartupLayout();
     static void showFitted(QLabel* label, const QString& text);
+    // "前回 …": the last run any program finished, as the run history keeps it.
+    void showLastRun();
     int decorationHeight() const { return frameGeometry().height() - geometry().height(); }
     int twips(double value) const;
     double formInnerWidthTwips() const;
     void fitColumns(QTableView* grid, const QList<std::pair<int, QString>>& fitted,
                     const QList<std::pair<int, int>>& shares, const QList<int>& rest);
+    // Runs the grid's query again, keeping the column widths; `fit` sizes them the first time.
+    void refill(QTableView* grid, const std::function<void()>& query,
+                const std::function<void()>& fit);
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
     Rule ruleEntry() const;
@@ -114,8 +121,9 @@ private:
     FileSystem& m_fs;
     Schedule m_schedule;
     PagedQueryModel m_ruleModel;
-    PagedQueryModel m_logModel;
+    LogListModel m_logModel;
     bool m_running = false;
+    bool m_positioningRules = false;  // the rule list moves its current row itself
     bool m_closeRequested = false;
     int m_layoutDecoration = -1;  // the frame height the layout was made for; -1 before it
 };

@@ -18,10 +18,13 @@ int ask(QWidget* parent, const QString& text, QMessageBox::StandardButtons butto
 }  // namespace
 
 void MessageBoxPrompts::message(const QString& text) {
+    if (m_notice != nullptr) {
+        m_notice->close();
+    }
     ask(m_parent, text, QMessageBox::Ok);
 }
 
-void MessageBoxPrompts::notify(const QString& text) {
+void MessageBoxPrompts::notify(const QString& text, const QRect& area) {
     if (m_notice == nullptr) {
         m_notice =
             new QMessageBox(QMessageBox::NoIcon, u"Quillon"_s, text, QMessageBox::Ok, m_parent);
@@ -30,6 +33,10 @@ void MessageBoxPrompts::notify(const QString& text) {
     }
     m_notice->setText(text);
     m_notice->show();
+    m_notice->adjustSize();
+    const QSize size = m_notice->frameGeometry().size();
+    m_notice->move(std::max(area.left(), area.right() - size.width()),
+                   std::max(area.top(), area.bottom() - size.height()));
     m_notice->raise();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QPointer>
+#include <QRect>
 #include <QString>
 
 class QMessageBox;
@@ -13,9 +14,10 @@ public:
     virtual ~Prompts() = default;
     // A message with an OK button.
     virtual void message(const QString& text) = 0;
-    // The same, without waiting for the user: the window and its timer go on while it is
-    // open, and a later notice replaces one still open, so there is one at a time.
-    virtual void notify(const QString& text) = 0;
+    // The same, without waiting for the user, at the lower right of `area` (global
+    // coordinates): the window and its timer go on while it is open, and a later notice, or a
+    // message, replaces one still open, so there is one at a time.
+    virtual void notify(const QString& text, const QRect& area) = 0;
     // OK and Cancel; true only for OK.
     virtual bool confirm(const QString& text) = 0;
     // The file-open dialog: the picked file, or empty when it was cancelled.
@@ -35,7 +37,7 @@ public:
     explicit MessageBoxPrompts(QWidget* parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text) override;
-    void notify(const QString& text) override;
+    void notify(const QString& text, const QRect& area) override;
     bool confirm(const QString& text) override;
     QString chooseFile() override;
 

@@ -10,7 +10,7 @@ QString windowCaption(int major, int minor, int revision) {
            RightBytes(u"00"_s + QString::number(revision), 2);
 }
 
-WindowLayout startupLayout(double screenHeight) {
+WindowLayout startupLayout(double screenHeight, double decoration) {
     // The designed heights of the groups that keep theirs.
     constexpr double kOperationTop = 0;
     constexpr double kOperationHeight = 735;
@@ -18,13 +18,14 @@ WindowLayout startupLayout(double screenHeight) {
     constexpr double kDirectoryHeight = 735;  // Frame1
     constexpr double kOrderHeight = 735;      // Frame14
     WindowLayout layout{};
-    layout.windowHeight = screenHeight;
+    layout.windowHeight = screenHeight - decoration;
     layout.logTop = kOperationTop + kOperationHeight;
     layout.logHeight = static_cast<float>(screenHeight / 3);
     layout.logGridHeight = layout.logHeight - 400;
     layout.scheduleTop = layout.logTop + layout.logHeight;
     layout.rulesTop = layout.scheduleTop + kScheduleHeight;
-    layout.rulesHeight = screenHeight - kOperationHeight - layout.logHeight - kScheduleHeight - 400;
+    layout.rulesHeight =
+        layout.windowHeight - kOperationHeight - layout.logHeight - kScheduleHeight - 400;
     layout.ruleGridHeight = layout.rulesHeight - kDirectoryHeight - kOrderHeight - 600;
     return layout;
 }

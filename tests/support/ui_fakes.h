@@ -10,6 +10,7 @@ class ScriptedPrompts : public Prompts {
 public:
     QStringList messages;
     QStringList notices;  // shown without waiting for the user
+    QRect noticeArea;     // where the last one stands
     bool answer = true;
     std::function<void()> onMessage;
 
@@ -19,7 +20,10 @@ public:
             onMessage();
         }
     }
-    void notify(const QString& text) override { notices << text; }
+    void notify(const QString& text, const QRect& area) override {
+        notices << text;
+        noticeArea = area;
+    }
     bool confirm(const QString& text) override {
         messages << text;
         return answer;

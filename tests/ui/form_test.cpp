@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QScreen>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 
 #include "run/run_lock.h"
 #include "run/run_notice.h"
@@ -60,6 +63,7 @@ QString rawWeekdays(const ModuleValues& values) {
 TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
     Form_sweeprun& f = start();
     EXPECT_EQ(f.windowTitle(), u"Quillon V20030329"_s);
+    EXPECT_FALSE(f.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));  // it cannot grow
     const QList<std::pair<QGroupBox*, QString>> groups = {
         {f.Frame1, u"元ディレクトリ"_s}, {f.Frame2, u"保守データ設定"_s},
         {f.Frame3, u"実行曜日"_s},       {f.Frame4, u"保守スケジュール設定"_s},
@@ -89,29 +93,43 @@ TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
     EXPECT_EQ(f.Combo2->itemText(59), u"59"_s);
     EXPECT_EQ(f.Timer1->interval(), 60000);
     EXPECT_EQ(f.Timer1->timerType(), Qt::PreciseTimer);
-    // The outer frame takes the screen's height, and the log group a third of what is inside.
+    // The outer frame takes the screen's height, and the log group a third of it.
     const int screenHeight = f.screen()->geometry().height();
     EXPECT_NEAR(f.frameGeometry().height(), screenHeight, 1);
-    EXPECT_NEAR(f.Frame10->height(),
-                (screenHeight - (f.frameGeometry().height() - f.height())) / 3.0, 1);
+    EXPECT_NEAR(f.Frame10->height(), screenHeight / 3.0, 1);
 }
 
-TEST_F(FormTest, TabMovesThroughTheControlsInTheirDesignedOrder) {
-    Form_sweeprun& f = start();
+TEST_F(FormTest, TabAndShiftTabReachEveryControlInTheDesignedOrderAndLeaveTheLists) {
+    tree.addRule({u"001"_s, u"/a"_s, u"/b"_s, u"txt"_s, u"7"_s, kCopyProcess});
+    tree.addLogRow({u"/a/x.txt"_s, u"2003/01/01 00:00:00"_s, kCopyProcess, u"x"_s});
+    Form_sweeprun& f = start();  // settings mode: every control takes the focus
+    // The three options are one stop, the arrow keys choose among them.
     const QList<QWidget*> expected = {
-        f.Command2,  f.Command7,   f.DataGrid2,  f.Check1[0], f.Check1[1], f.Check1[2], f.Check1[3],
-        f.Check1[4], f.Check1[5],  f.Check1[6],  f.Combo1,    f.Combo2,    f.Text4,     f.Text1,
-        f.Command1,  f.Text3,      f.Text2,      f.DataGrid1, f.Command3,  f.Command4,  f.Text5,
-        f.Command5,  f.Option1[0], f.Option1[1], f.Option1[2]};
-    QList<QWidget*> chain;
-    QWidget* widget = f.Command2;
-    do {
-        if (expected.contains(widget)) {
-            chain << widget;
+        f.Command2,  f.Command7,  f.DataGrid2, f.Check1[0], f.Check1[1], f.Check1[2],
+        f.Check1[3], f.Check1[4], f.Check1[5], f.Check1[6], f.Combo1,    f.Combo2,
+        f.Text4,     f.Text1,     f.Command1,  f.Text3,     f.Text2,     f.DataGrid1,
+        f.Command3,  f.Command4,  f.Text5,     f.Command5,  f.Option1[0]};
+    const auto focused = [] {
+        QWidget* widget = QApplication::focusWidget();
+        // An editable box's own line edit stands for the box.
+        return widget != nullptr && qobject_cast<QComboBox*>(widget->parentWidget()) != nullptr
+                   ? widget->parentWidget()
+                   : widget;
+    };
+    f.Command2->setFocus();
+    for (const Qt::KeyboardModifiers direction : {Qt::NoModifier, Qt::ShiftModifier}) {
+        QList<QWidget*> visited = {focused()};
+        for (qsizetype i = 1; i <= expected.size(); ++i) {  // round to the start again
+            QTest::keyClick(QApplication::focusWidget(),
+                            direction == Qt::NoModifier ? Qt::Key_Tab : Qt::Key_Backtab, direction);
+            visited << focused();
         }
-        widget = widget->nextInFocusChain();
-    } while (widget != f.Command2);
-    EXPECT_EQ(chain, expected);
+        QList<QWidget*> order = expected;
+        if (direction == Qt::ShiftModifier) {
+            std::reverse(order.begin() + 1, order.end());
+        }
+        EXPECT_EQ(visited, order << f.Command2);
+    }
 }
 
 TEST_F(FormTest, StartingWithoutAScheduleShowsOneMessageAndStaysInSettings) {
@@ -120,6 +138,7 @@ TEST_F(FormTest, StartingWithoutAScheduleShowsOneMessageAndStaysInSettings) {
     Form_sweeprun& f = start();
     EXPECT_EQ(prompts.messages, QStringList{u"実行時は数値で入力してください"_s});
     EXPECT_TRUE(shownOverTheWindow);
+    EXPECT_EQ(f.LabelNext->text(), u"設定中"_s);
     EXPECT_FALSE(f.Timer1->isActive());
     for (QWidget* widget : switched()) {
         EXPECT_TRUE(widget->isEnabled()) << widget->objectName().toStdString();
@@ -222,7 +241,10 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     clock.time = at(u"2003/03/24 09:05:30"_s);  // a Monday
     bool sawRunning = false;
     prompts.onMessage = nullptr;
-    QTimer::singleShot(0, &f, [&] { sawRunning = f.Command7->text() == u"実行中"_s; });
+    QTimer::singleShot(0, &f, [&] {
+        sawRunning = f.Command7->text() == u"実行中"_s &&
+                     f.LabelNext->text().startsWith(u"実行中 "_s);  // and how far it is
+    });
     f.Timer1_Timer();
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -278,7 +300,9 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
         std::function<void()> before;
         QString notice;  // how the notice starts
     } cases[] = {
-        {u"2003/03/24 09:05:30"_s, [] {}, stuck + u" の処理に失敗しました（"_s},
+        {u"2003/03/24 09:05:30"_s, [] {},
+         u"03/24 09:05 の実行: 完了 0 件、失敗 1 件\n順序 001 移動: "_s + stuck +
+             u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s},
         {u"2003/03/25 09:05:30"_s,
          [&] {
              Connection connection(tree.values());
@@ -286,14 +310,14 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
                  u"CREATE TRIGGER refuse BEFORE INSERT ON day_log "
                  u"BEGIN SELECT RAISE(ABORT, 'database is locked'); END"_s);
          },
-         u"データベースの処理に失敗しました（database is locked"_s},
+         u"03/25 09:05 の実行: 中断\nデータベースの処理に失敗しました（database is locked"_s},
         {u"2003/03/26 09:05:30"_s, [] {},
-         u"別の実行が進行中です（"_s + tree.values().db_path + u"）"_s},
+         u"03/26 09:05 の実行: 中断\n別の実行が進行中です（"_s + tree.values().db_path + u"）"_s},
     };
     std::optional<RunLock> otherRun;
     for (const auto& c : cases) {
         c.before();
-        if (c.notice.startsWith(u"別の実行"_s)) {
+        if (c.notice.contains(u"別の実行"_s)) {
             otherRun.emplace(tree.values().db_path);
         }
         prompts.notices.clear();
@@ -301,11 +325,27 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
         f.Timer1_Timer();
         ASSERT_EQ(prompts.notices.size(), 1) << c.day.toStdString();
         EXPECT_TRUE(prompts.notices[0].startsWith(c.notice)) << prompts.notices[0].toStdString();
+        // Over the log list, clear of every editor.
+        const auto global = [](QWidget* widget) {
+            return QRect(widget->mapToGlobal(QPoint()), widget->size());
+        };
+        EXPECT_TRUE(global(f.Frame10).contains(prompts.noticeArea));
+        EXPECT_FALSE(prompts.noticeArea.intersects(global(f.Frame4)));
         EXPECT_TRUE(prompts.messages.isEmpty());  // nothing waits for an answer
         expectRunMode(true);
         EXPECT_EQ(f.Command7->text(), u"設定"_s);
     }
     EXPECT_TRUE(QFile::exists(stuck));
+
+    // Its row in the log stands out, and tells why when pointed at.
+    QAbstractItemModel* log = f.DataGrid2->model();
+    ASSERT_EQ(log->index(0, 2).data().toString(), u"移動失敗"_s);
+    EXPECT_TRUE(log->index(0, 0).data(Qt::BackgroundRole).isValid());  // a warning colour
+    QWidget* cells = f.DataGrid2->viewport();
+    const QPoint point = f.DataGrid2->visualRect(log->index(0, 0)).center();
+    QHelpEvent hover(QEvent::ToolTip, point, cells->mapToGlobal(point));
+    QApplication::sendEvent(cells, &hover);
+    EXPECT_EQ(QToolTip::text(), stuck + u"\nコピー先が元のファイルと同じです"_s);
 }
 
 TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
@@ -327,8 +367,11 @@ TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
     EXPECT_TRUE(closedDuringRun);
     EXPECT_FALSE(f.isVisible());
     ASSERT_EQ(prompts.notices.size(), 1);
-    EXPECT_EQ(prompts.notices[0].split(u'\n').size(), 3);
-    EXPECT_TRUE(prompts.notices[0].startsWith(files[0] + u" の処理に失敗しました（"_s));
+    const QStringList lines = prompts.notices[0].split(u'\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], u"03/24 09:05 の実行: 完了 0 件、失敗 3 件"_s);
+    EXPECT_TRUE(
+        lines[1].startsWith(u"順序 001 移動: "_s + files[0] + u" の処理に失敗しました（"_s));
     for (const QString& file : files) {
         EXPECT_TRUE(QFile::exists(file));
     }

@@ -49,8 +49,9 @@ TEST(Prompts, ANoticeWaitsForNobodyAndALaterOneReplacesIt) {
     QWidget window;
     window.show();
     MessageBoxPrompts prompts(&window);
-    prompts.notify(u"first"_s);
-    prompts.notify(u"second"_s);  // returns at once: no event loop was needed to answer
+    const QRect area(200, 150, 600, 400);
+    prompts.notify(u"first"_s, area);
+    prompts.notify(u"second"_s, area);  // returns at once: no event loop was needed to answer
 
     const QList<QMessageBox*> boxes = window.findChildren<QMessageBox*>();
     ASSERT_EQ(boxes.size(), 1);
@@ -58,12 +59,25 @@ TEST(Prompts, ANoticeWaitsForNobodyAndALaterOneReplacesIt) {
     EXPECT_EQ(boxes[0]->windowTitle(), u"Quillon"_s);
     EXPECT_TRUE(boxes[0]->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(area.contains(boxes[0]->frameGeometry()));  // at its lower right
+    EXPECT_LE(area.right() - boxes[0]->frameGeometry().right(), 1);
+    EXPECT_LE(area.bottom() - boxes[0]->frameGeometry().bottom(), 1);
 
     boxes[0]->button(QMessageBox::Ok)->click();
     QApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.findChildren<QMessageBox*>().isEmpty());
-    prompts.notify(u"third"_s);  // a new one once the old is closed
+    prompts.notify(u"third"_s, area);  // a new one once the old is closed
     ASSERT_EQ(window.findChildren<QMessageBox*>().size(), 1);
     EXPECT_EQ(window.findChildren<QMessageBox*>()[0]->text(), u"third"_s);
+
+    // A message that waits for the user replaces the notice: one at a time.
+    const QPointer<QMessageBox> notice = window.findChildren<QMessageBox*>()[0];
+    bool noticeOpenMeanwhile = true;
+    QTimer::singleShot(0, [&] {
+        noticeOpenMeanwhile = notice != nullptr && notice->isVisible();
+        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())->accept();
+    });
+    prompts.message(u"順序　001　の　/gone が存在しません。正しく設定を行なってください"_s);
+    EXPECT_FALSE(noticeOpenMeanwhile);
 }

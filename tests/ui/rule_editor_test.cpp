@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTest>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -231,6 +233,27 @@ TEST_F(RuleEditorTest, DeletionClosesTheGapAndKeepsTheEditor) {
         f.Command4_Click();
     }
     EXPECT_TRUE(rules().isEmpty());
+}
+
+TEST_F(RuleEditorTest, TheRuleHighlightedByKeyboardIsTheRuleEditedAndDeleted) {
+    addRules(5);
+    Form_sweeprun& f = start();
+    QTableView* grid = f.DataGrid1;
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(2, 1)).center());
+    EXPECT_EQ(f.Label1->text(), u"003"_s);
+    QTest::keyClick(grid, Qt::Key_Down);
+    EXPECT_EQ(f.Label1->text(), u"004"_s);
+    EXPECT_EQ(f.Text3->text(), u"r4"_s);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Up);
+    EXPECT_EQ(f.Text3->text(), u"r2"_s);
+
+    prompts.answer = true;
+    QTest::mouseClick(f.Command4, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{u"削除しますか?"_s});
+    EXPECT_EQ(orderAndExtension(),
+              (QStringList{u"001 r1"_s, u"002 r3"_s, u"003 r4"_s, u"004 r5"_s}));
 }
 
 TEST_F(RuleEditorTest, PickingARuleCopiesItIntoTheEditor) {

@@ -19,7 +19,9 @@ TEST(WindowLayout, TheLogTakesAThirdOfTheScreenAndTheRulesTheRest) {
     EXPECT_DOUBLE_EQ(tall.rulesTop, 7230);
     EXPECT_DOUBLE_EQ(tall.rulesHeight, 16200 - 735 - 5400 - 1095 - 400);
     EXPECT_DOUBLE_EQ(tall.ruleGridHeight, tall.rulesHeight - 735 - 735 - 600);
-    const WindowLayout low = startupLayout(11520);  // 768 pixels
-    EXPECT_DOUBLE_EQ(low.logHeight, 3840);
+    const WindowLayout low = startupLayout(11520, 420);  // 768 pixels, a title bar of 28
+    EXPECT_DOUBLE_EQ(low.windowHeight, 11100);
+    EXPECT_DOUBLE_EQ(low.logHeight, 3840);  // a third of the screen, not of the inside
+    EXPECT_DOUBLE_EQ(low.rulesHeight, 11100 - 735 - 3840 - 1095 - 400);
     EXPECT_LT(low.ruleGridHeight, tall.ruleGridHeight);
 }

@@ -1,14 +1,19 @@
 // The window as a person uses it over days: a real log, typed times, a clock that moves.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <QApplication>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QStyledItemDelegate>
 #include <QTest>
+#include <QToolTip>
 
 #include "schedule/schedule_store.h"
 #include "storage/connection.h"
@@ -58,9 +63,13 @@ TEST_F(WindowUseTest, TheLogListFollowsEveryRunAtAnySizeAndPinsNoSnapshot) {
     f.DataGrid2->scrollToBottom();  // read far down, as a person scrolling would
     QApplication::processEvents();
     EXPECT_EQ(checkpointBusy(), 0);
+    // A column the user widened stays as wide through the runs.
+    const int widened = f.DataGrid2->columnWidth(1) + 40;
+    f.DataGrid2->horizontalHeader()->resizeSection(1, widened);
 
     clock.time = at(u"2003/03/24 09:05:30"_s);
     f.Timer1_Timer();
+    EXPECT_EQ(f.DataGrid2->columnWidth(1), widened);
     EXPECT_FALSE(QFile::exists(file));
     ASSERT_EQ(f.DataGrid2->model()->rowCount(), 3001);
     EXPECT_EQ(f.DataGrid2->verticalScrollBar()->value(), 0);  // at its top again
@@ -68,6 +77,13 @@ TEST_F(WindowUseTest, TheLogListFollowsEveryRunAtAnySizeAndPinsNoSnapshot) {
     EXPECT_EQ(f.DataGrid2->model()->index(0, 0).data().toString(), file);
     EXPECT_EQ(f.DataGrid2->model()->index(3000, 0).data().toString(), u"/old/0.log"_s);
     EXPECT_EQ(checkpointBusy(), 0);
+
+    // Every cell shows its whole text when pointed at.
+    QWidget* cells = f.DataGrid2->viewport();
+    const QPoint point = f.DataGrid2->visualRect(f.DataGrid2->model()->index(0, 0)).center();
+    QHelpEvent hover(QEvent::ToolTip, point, cells->mapToGlobal(point));
+    QApplication::sendEvent(cells, &hover);
+    EXPECT_EQ(QToolTip::text(), file);
 }
 
 TEST_F(WindowUseTest, TypedHoursAndMinutesAreStoredAsTyped) {
@@ -152,6 +168,23 @@ TEST_F(WindowUseTest, DisabledControlsLookDisabledAndTheButtonFacesAreFlat) {
     EXPECT_GT(disabledBlue.blue(), disabledBlue.red());  // muted, still blue
     EXPECT_NE(colour(f.Check1[6], QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_NE(disabledYellow, QColor(255, 255, 192));
+    // Yet a disabled path reads well: its text stands out 4.5 to 1 or more (WCAG).
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    EXPECT_GE(
+        (luminance(disabledYellow) + 0.05) / (luminance(colour(f.Text1, QPalette::Text)) + 0.05),
+        4.5);
+    // Every caption fits its frame, and the status line keeps clear of the buttons.
+    for (QGroupBox* group : f.findChildren<QGroupBox*>()) {
+        EXPECT_LE(group->fontMetrics().horizontalAdvance(group->title()) + 16, group->width())
+            << group->title().toStdString();
+    }
+    EXPECT_GE(f.LabelLast->x() - f.Command7->geometry().right(), 6);
     EXPECT_NE(face(f.Command3).first, QColor(192, 255, 192));
 
     f.Command7_Click();  // settings mode
@@ -226,11 +259,12 @@ TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
     EXPECT_EQ(batch({u"--if-due"_s, u"--at"_s, u"2003/03/31 09:05:05"_s}).first, 0);
     EXPECT_FALSE(QFile::exists(b));
     const QString c = tree.file(u"in/c.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
-    const QString last = f.LabelLast->text();
     clock.time = at(u"2003/03/31 09:05:30"_s);
     f.Timer1_Timer();
     EXPECT_TRUE(QFile::exists(c));
-    EXPECT_EQ(f.LabelLast->text(), last);
     EXPECT_TRUE(prompts.notices.isEmpty());
     EXPECT_EQ(tree.logRows().size(), 2);
+    // The status line tells of the batch's run, in this window and in one opened later.
+    EXPECT_EQ(f.LabelLast->text(), u"前回 03/31 09:05 完了 1 件"_s);
+    EXPECT_EQ(start().LabelLast->text(), u"前回 03/31 09:05 完了 1 件"_s);
 }
