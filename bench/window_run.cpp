@@ -23,7 +23,7 @@ public:
     void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void notify(const QString& text, const QRect&) override { message(text); }
     bool confirm(const QString&) override { return false; }
-    QString chooseFile() override { return {}; }
+    QString choosePath(const QString&) override { return {}; }
 };
 
 // The scheduled minute of the schedule bench_run stores: every weekday at 09:05.

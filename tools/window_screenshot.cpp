@@ -20,7 +20,7 @@ public:
     void message(const QString&) override {}
     void notify(const QString&, const QRect&) override {}
     bool confirm(const QString&) override { return false; }
-    QString chooseFile() override { return {}; }
+    QString choosePath(const QString&) override { return {}; }
 };
 
 void fill(const ModuleValues& values) {

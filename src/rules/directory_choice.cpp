@@ -3,9 +3,10 @@
 #include <QDir>
 #include <QFileInfo>
 
-QString chosenDirectory(const QString& pickedFile) {
-    if (!pickedFile.isEmpty()) {
-        QDir::setCurrent(QFileInfo(pickedFile).absolutePath());
+QString chosenDirectory(const QString& confirmed) {
+    if (!confirmed.isEmpty()) {
+        const QFileInfo info(confirmed);
+        QDir::setCurrent(info.isDir() ? info.absoluteFilePath() : info.absolutePath());
     }
     return QDir::toNativeSeparators(QDir::currentPath());
 }

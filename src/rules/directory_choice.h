@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// What a directory choice puts in its box, given the file picked in the dialog (empty when it
-// was cancelled): the picked file's folder, which becomes the working directory so that the
-// next dialog opens there; after a cancel, the working directory as it stands.
-QString chosenDirectory(const QString& pickedFile);
+// What a directory choice puts in its box, given what was confirmed in the dialog (empty when
+// it was cancelled): a folder itself, a file's folder. That folder becomes the working
+// directory, where the next dialog opens; after a cancel, the working directory as it stands.
+QString chosenDirectory(const QString& confirmed);

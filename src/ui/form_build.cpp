@@ -103,7 +103,8 @@ void Form_sweeprun::buildControls() {
     Command7 = add(Frame7, u"Command7"_s, new QPushButton(u"設定"_s), 6240, 240, 1335, 375);
     // This window's own addition: whether it runs, when next, and what the last run came to.
     LabelNext = add(Frame7, u"LabelNext"_s, new QLabel(u"設定中"_s), 240, 240, 2400, 375);
-    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7695, 240, 2700, 375);
+    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7695, 180, 2700, 510);
+    LabelLast->setWordWrap(true);  // a run with failures takes a second line
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);

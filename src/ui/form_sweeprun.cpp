@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
@@ -279,11 +280,11 @@ void Form_sweeprun::Timer1_Timer() {
 }
 
 void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
-    // A count of millions is a little wider than the room beside the buttons: a point smaller
-    // then, rather than cut.
+    // What takes more than the room beside the buttons gets a point smaller, and a wrapping
+    // label a second line, rather than be cut.
     label->setStyleSheet(QString());
     label->setText(text);
-    if (label->sizeHint().width() > label->width()) {
+    if (label->fontMetrics().horizontalAdvance(text) > label->width()) {
         label->setStyleSheet(u"font-size: 8pt;"_s);
     }
 }
@@ -459,7 +460,7 @@ void Form_sweeprun::Command4_Click() {
 }
 
 void Form_sweeprun::chooseDirectory(QLineEdit* box) {
-    box->setText(chosenDirectory(m_prompts.chooseFile()));
+    box->setText(chosenDirectory(m_prompts.choosePath(QDir::currentPath())));
 }
 
 void Form_sweeprun::Command1_Click() {

@@ -1,9 +1,12 @@
 #include "ui/prompts.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
 
 using namespace Qt::StringLiterals;
@@ -44,8 +47,43 @@ bool MessageBoxPrompts::confirm(const QString& text) {
     return ask(m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-QString MessageBoxPrompts::chooseFile() {
-    return QFileDialog::getOpenFileName(m_parent);
+namespace {
+
+// Qt's own file dialog with one more button, "このフォルダを選択", which confirms the folder the
+// dialog stands in, so a folder can be chosen too, an empty one included.
+class FileOrFolderDialog : public QFileDialog {
+public:
+    FileOrFolderDialog(QWidget* parent, const QString& startIn)
+        : QFileDialog(parent, QString(), startIn) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        setFileMode(QFileDialog::ExistingFile);
+        auto* folderButton = new QPushButton(u"このフォルダを選択"_s, this);
+        folderButton->setObjectName(u"chooseFolder"_s);
+        connect(folderButton, &QPushButton::clicked, this, [this] {
+            m_folder = directory().absolutePath();
+            done(QDialog::Accepted);
+        });
+        if (auto* grid = qobject_cast<QGridLayout*>(layout())) {
+            grid->addWidget(folderButton, grid->rowCount(), 0, 1, grid->columnCount(),
+                            Qt::AlignLeft);
+        }
+    }
+
+    // The folder, or else the file, the user confirmed.
+    QString chosen() const {
+        return !m_folder.isEmpty() || selectedFiles().isEmpty() ? m_folder
+                                                                : selectedFiles().first();
+    }
+
+private:
+    QString m_folder;
+};
+
+}  // namespace
+
+QString MessageBoxPrompts::choosePath(const QString& startIn) {
+    FileOrFolderDialog dialog(m_parent, startIn);
+    return dialog.exec() == QDialog::Accepted ? dialog.chosen() : QString();
 }
 
 bool installJapaneseTranslation() {

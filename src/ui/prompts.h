@@ -20,8 +20,9 @@ public:
     virtual void notify(const QString& text, const QRect& area) = 0;
     // OK and Cancel; true only for OK.
     virtual bool confirm(const QString& text) = 0;
-    // The file-open dialog: the picked file, or empty when it was cancelled.
-    virtual QString chooseFile() = 0;
+    // The file dialog, opened in `startIn`: the file or the folder the user confirmed, or empty
+    // when it was cancelled.
+    virtual QString choosePath(const QString& startIn) = 0;
 };
 
 // The clock the schedule check reads, so tests can set the time.
@@ -39,7 +40,7 @@ public:
     void message(const QString& text) override;
     void notify(const QString& text, const QRect& area) override;
     bool confirm(const QString& text) override;
-    QString chooseFile() override;
+    QString choosePath(const QString& startIn) override;
 
 private:
     QWidget* m_parent;

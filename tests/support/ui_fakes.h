@@ -28,8 +28,12 @@ public:
         messages << text;
         return answer;
     }
-    QString chosenFile;  // empty: the dialog is cancelled
-    QString chooseFile() override { return chosenFile; }
+    QString chosenPath;  // empty: the dialog is cancelled
+    QString startedIn;   // where the last dialog opened
+    QString choosePath(const QString& startIn) override {
+        startedIn = startIn;
+        return chosenPath;
+    }
 };
 
 class FixedClock : public Clock {

@@ -4,8 +4,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -80,4 +87,45 @@ TEST(Prompts, ANoticeWaitsForNobodyAndALaterOneReplacesIt) {
     });
     prompts.message(u"順序　001　の　/gone が存在しません。正しく設定を行なってください"_s);
     EXPECT_FALSE(noticeOpenMeanwhile);
+}
+
+TEST(Prompts, TheFileDialogOpensWhereAskedAndConfirmsAFileOrTheFolderItShows) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"empty"_s);
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile file(dir.filePath(u"a.txt"_s));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    MessageBoxPrompts prompts;
+    // Clicks the dialog's Open button, as a person would.
+    const auto open = [](QFileDialog* dialog) {
+        QPushButton* button =
+            dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+        ASSERT_NE(button, nullptr);
+        // The dialog reads its folder in the background: the button waits for it.
+        ASSERT_TRUE(QTest::qWaitFor([button] { return button->isEnabled(); }, 1000));
+        QTest::mouseClick(button, Qt::LeftButton);
+    };
+    const auto answer = [](const std::function<void(QFileDialog*)>& act) {
+        QTimer::singleShot(
+            0, [act] { act(qobject_cast<QFileDialog*>(QApplication::activeModalWidget())); });
+    };
+
+    QString openedIn;
+    answer([&](QFileDialog* dialog) {
+        openedIn = dialog->directory().absolutePath();
+        dialog->selectFile(u"a.txt"_s);
+        open(dialog);
+    });
+    EXPECT_EQ(prompts.choosePath(dir.path()), dir.filePath(u"a.txt"_s));
+    EXPECT_EQ(openedIn, dir.path());
+
+    answer([&](QFileDialog* dialog) {
+        dialog->setDirectory(folder);  // gone into the empty folder, nothing to pick there
+        QTest::mouseClick(dialog->findChild<QPushButton*>(u"chooseFolder"_s), Qt::LeftButton);
+    });
+    EXPECT_EQ(prompts.choosePath(dir.path()), folder);
+
+    answer([](QFileDialog* dialog) { dialog->reject(); });
+    EXPECT_EQ(prompts.choosePath(dir.path()), QString());
 }

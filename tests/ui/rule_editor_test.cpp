@@ -283,24 +283,27 @@ TEST_F(RuleEditorTest, PickingARuleCopiesItIntoTheEditor) {
     EXPECT_EQ(f.Text1->text(), u"typed"_s);
 }
 
-TEST_F(RuleEditorTest, ChoosingADirectoryTakesThePickedFilesFolder) {
+TEST_F(RuleEditorTest, ChoosingADirectoryTakesAFolderOrAFilesFolderAndOpensWhereTheLastWent) {
     Form_sweeprun& f = start();
     const QString file = tree.file(u"in/report.txt"_s, "", at(u"2003/01/01 00:00:00"_s));
+    const QString empty = tree.dir(u"empty"_s);
     const QString before = QDir::currentPath();
 
-    prompts.chosenFile = file;
-    f.Command1_Click();
+    prompts.chosenPath = file;
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
     EXPECT_EQ(f.Text1->text(), in);
     EXPECT_EQ(QDir::currentPath(), in);
 
-    prompts.chosenFile.clear();  // cancelled: the box gets the working directory all the same
-    f.Text5->setText(u"/elsewhere"_s);
-    f.Command5_Click();
-    EXPECT_EQ(f.Text5->text(), in);
-    EXPECT_EQ(f.Text1->text(), in);
+    prompts.chosenPath = empty;  // a folder, confirmed from inside it
+    QTest::mouseClick(f.Command5, Qt::LeftButton);
+    EXPECT_EQ(prompts.startedIn, in);
+    EXPECT_EQ(f.Text5->text(), empty);
 
-    prompts.chosenFile = u"/etc/hostname"_s;
-    f.Command5_Click();
-    EXPECT_EQ(f.Text5->text(), u"/etc"_s);
+    prompts.chosenPath.clear();  // cancelled: the box gets the working directory all the same
+    f.Text5->setText(u"/elsewhere"_s);
+    QTest::mouseClick(f.Command5, Qt::LeftButton);
+    EXPECT_EQ(prompts.startedIn, empty);
+    EXPECT_EQ(f.Text5->text(), empty);
+    EXPECT_EQ(f.Text1->text(), in);
     QDir::setCurrent(before);
 }

@@ -222,6 +222,11 @@ TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
     font.setPointSize(8);
     EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 1,234,567 件"_s),
               f.LabelLast->width());
+    // A run with failures takes two lines of the smaller font.
+    QLabel* last = f.LabelLast;
+    last->setStyleSheet(u"font-size: 8pt;"_s);
+    last->setText(u"前回 12/07 05:30 完了 1,234,567 件、失敗 12,345 件"_s);
+    EXPECT_LE(last->heightForWidth(last->width()), last->height());
 }
 
 TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
