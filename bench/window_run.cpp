@@ -24,6 +24,7 @@ public:
     void notify(const QString& text, const QRect&) override { message(text); }
     bool confirm(const QString&) override { return false; }
     QString choosePath(const QString&) override { return {}; }
+    QString chooseSaveFile(const QString&) override { return {}; }
 };
 
 // The scheduled minute of the schedule bench_run stores: every weekday at 09:05.

@@ -21,6 +21,7 @@ public:
     void notify(const QString&, const QRect&) override {}
     bool confirm(const QString&) override { return false; }
     QString choosePath(const QString&) override { return {}; }
+    QString chooseSaveFile(const QString&) override { return {}; }
 };
 
 void fill(const ModuleValues& values) {

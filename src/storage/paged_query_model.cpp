@@ -26,12 +26,12 @@ QSqlQuery runToEnd(Connection& connection, const QString& sql) {
 PagedQueryModel::PagedQueryModel(const ModuleValues& values, QObject* parent)
     : QAbstractTableModel(parent), m_values(values), m_pages(64) {}
 
-void PagedQueryModel::setQuery(const QString& table, const QString& select) {
+void PagedQueryModel::setQuery(const QString& table, const QString& select, const QString& where) {
     int rows = 0;
     QStringList columns;
     {
         Connection connection(m_values);
-        QSqlQuery count = runToEnd(connection, SqlText::countAll(table));
+        QSqlQuery count = runToEnd(connection, SqlText::countAll(table) + where);
         if (count.next()) {
             rows = count.value(0).toInt();
         }

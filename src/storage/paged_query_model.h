@@ -15,8 +15,9 @@ public:
     explicit PagedQueryModel(const ModuleValues& values, QObject* parent = nullptr);
 
     // Shows the query's rows as the database holds them now, reading the row count and the
-    // column names at once and the rows as they are shown. Throws StorageError.
-    void setQuery(const QString& table, const QString& select);
+    // column names at once and the rows as they are shown. `where` is the select's condition on
+    // the table, if it has one. Throws StorageError.
+    void setQuery(const QString& table, const QString& select, const QString& where = {});
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

@@ -22,8 +22,8 @@ QString selectOrdered(const QString& table) {
     return selectAll(table) + u" ORDER BY 順序"_s;
 }
 
-QString selectLog(const QString& table) {
-    return selectAll(table) + u" ORDER BY タイムスタンプ DESC"_s;
+QString selectLog(const QString& table, const QString& where) {
+    return selectAll(table) + where + u" ORDER BY タイムスタンプ DESC"_s;
 }
 
 QString selectBefore(const QString& table, const QString& order) {

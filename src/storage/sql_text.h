@@ -16,7 +16,8 @@ QString page(const QString& select, int rows, qint64 offset);
 // "SELECT * FROM <table> ORDER BY 順序"
 QString selectOrdered(const QString& table);
 // "SELECT * FROM <table> ORDER BY タイムスタンプ DESC"
-QString selectLog(const QString& table);
+// With a filter's " WHERE …", only its rows, in the same order.
+QString selectLog(const QString& table, const QString& where = {});
 // "SELECT * FROM <table> WHERE 順序 < '<order>'", the order quoted.
 QString selectBefore(const QString& table, const QString& order);
 // "SELECT 順序 FROM <table> ORDER BY 順序 DESC" or "… ORDER BY 順序".

@@ -113,6 +113,15 @@ void Form_sweeprun::buildControls() {
 
     Frame10 = frame(this, u"Frame10"_s, u"実行ログ"_s, 120, 840, 10455, 2775);
     DataGrid2 = add(Frame10, u"DataGrid2"_s, grid(), 120, 240, 10215, 2415);
+    m_logGridHeight = DataGrid2->height();
+    // This window's own addition: searching the log (Ctrl+F), from a small button on the
+    // group's top line.
+    SearchButton = add(Frame10, u"SearchButton"_s, new QToolButton, 9615, 0, 720, 255);
+    SearchButton->setText(u"検索"_s);
+    SearchButton->setToolTip(u"ログを検索 (Ctrl+F)"_s);
+    SearchButton->setFocusPolicy(Qt::NoFocus);
+    FilterBar = add(Frame10, u"FilterBar"_s, new LogFilterBar, 120, 240, 10215, 375);
+    FilterBar->hide();
 
     Frame4 = frame(this, u"Frame4"_s, u"保守スケジュール設定"_s, 120, 3720, 10455, 1095);
     Frame3 = frame(Frame4, u"Frame3"_s, u"実行曜日"_s, 120, 240, 4335, 735);
@@ -172,6 +181,13 @@ void Form_sweeprun::buildControls() {
     for (qsizetype i = 1; i < focusOrder.size(); ++i) {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }
+    // The search line, while open, comes between the operation buttons and the log.
+    const QList<QWidget*> searchOrder = {Command7,          FilterBar->text, FilterBar->process,
+                                         FilterBar->from,   FilterBar->to,   FilterBar->saveCsv,
+                                         FilterBar->closer, DataGrid2};
+    for (qsizetype i = 1; i < searchOrder.size(); ++i) {
+        setTabOrder(searchOrder[i - 1], searchOrder[i]);
+    }
     setFixedSize(twips(10740), twips(9480));
     // The window cannot grow, so it offers no maximize button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -191,10 +207,16 @@ void Form_sweeprun::applyStartupLayout() {
     move(x(), 0);
     setFixedSize(width(), twips(layout.windowHeight));
     setHeight(Frame10, layout.logTop, layout.logHeight);
-    DataGrid2->setGeometry(DataGrid2->x(), DataGrid2->y(), DataGrid2->width(),
-                           twips(layout.logGridHeight));
+    m_logGridHeight = twips(layout.logGridHeight);
+    placeLogGrid();
     Frame4->move(Frame4->x(), twips(layout.scheduleTop));
     setHeight(Frame2, layout.rulesTop, layout.rulesHeight);
     DataGrid1->setGeometry(DataGrid1->x(), DataGrid1->y(), DataGrid1->width(),
                            twips(layout.ruleGridHeight));
+}
+
+void Form_sweeprun::placeLogGrid() {
+    const int top = twips(240);
+    const int bar = FilterBar->isVisible() ? FilterBar->height() + twips(60) : 0;
+    DataGrid2->setGeometry(DataGrid2->x(), top + bar, DataGrid2->width(), m_logGridHeight - bar);
 }

@@ -6,8 +6,10 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLocale>
+#include <QSaveFile>
 #include <QScopedValueRollback>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 
 #include "rules/directory_choice.h"
@@ -83,6 +85,20 @@ void Form_sweeprun::wireHandlers() {
     connect(Command2, &QPushButton::clicked, this, &Form_sweeprun::Command2_Click);
     connect(Command7, &QPushButton::clicked, this, &Form_sweeprun::Command7_Click);
     connect(Timer1, &QTimer::timeout, this, &Form_sweeprun::Timer1_Timer);
+    // Searching the log.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        FilterBar->open();
+        placeLogGrid();
+    });
+    connect(SearchButton, &QToolButton::clicked, find, &QShortcut::activated);
+    connect(FilterBar, &LogFilterBar::changed, this, &Form_sweeprun::showLogFiltered);
+    connect(FilterBar, &LogFilterBar::closed, this, [this] {
+        placeLogGrid();
+        showLogFiltered();
+        DataGrid2->setFocus();
+    });
+    connect(FilterBar, &LogFilterBar::saveRequested, this, &Form_sweeprun::saveLogCsv);
     // The rule editor's buttons.
     connect(Command1, &QPushButton::clicked, this, &Form_sweeprun::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);
@@ -390,12 +406,43 @@ void Form_sweeprun::ROAD_DSP_2() {
     // shows its top, where the newest files are.
     refill(
         DataGrid2,
-        [this] { m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log)); },
+        [this] {
+            const QString where = FilterBar->filter().where();
+            m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log, where),
+                                where);
+        },
         [this] {
             const QString dateTime = u"0000/00/00 00:00:00"_s;
             fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {},
                        {0});
         });
+}
+
+void Form_sweeprun::showLogFiltered() {
+    try {
+        ROAD_DSP_2();
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
+}
+
+void Form_sweeprun::saveLogCsv() {
+    const QString path = m_prompts.chooseSaveFile(u"quillon-log.csv"_s);
+    if (path.isEmpty()) {
+        return;
+    }
+    QSaveFile file(path);
+    try {
+        if (file.open(QIODevice::WriteOnly)) {
+            writeLogCsv(m_values, FilterBar->filter(), file);
+            if (file.commit()) {
+                return;
+            }
+        }
+        m_prompts.message(u"CSV に保存できませんでした（"_s + file.errorString() + u"）"_s);
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
 }
 
 RuleTable Form_sweeprun::ruleTable() const {

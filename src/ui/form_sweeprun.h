@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "schedule/schedule.h"
 #include "storage/module_values.h"
 #include "storage/paged_query_model.h"
+#include "ui/log_filter_bar.h"
 #include "ui/log_list_model.h"
 #include "ui/prompts.h"
 
@@ -87,6 +89,8 @@ public:
     QLabel* Label1;                        // order of the rule in the editor
     QLabel* LabelNext;                     // 設定中, or when the next run is
     QLabel* LabelLast;                     // what the last run came to
+    QToolButton* SearchButton;             // 検索: opens the search line over the log
+    LogFilterBar* FilterBar;               // the search line
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
@@ -97,6 +101,10 @@ protected:
 
 private:
     void buildControls();
+    // The log list fills its group, below the search line while that is open.
+    void placeLogGrid();
+    void saveLogCsv();
+    void showLogFiltered();  // the log list again, as the search line now asks
     void wireHandlers();
     void applyStartupLayout();
     static void showFitted(QLabel* label, const QString& text);
@@ -126,4 +134,5 @@ private:
     bool m_positioningRules = false;  // the rule list moves its current row itself
     bool m_closeRequested = false;
     int m_layoutDecoration = -1;  // the frame height the layout was made for; -1 before it
+    int m_logGridHeight = 0;      // the log list's height without the search line
 };

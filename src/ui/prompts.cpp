@@ -86,6 +86,10 @@ QString MessageBoxPrompts::choosePath(const QString& startIn) {
     return dialog.exec() == QDialog::Accepted ? dialog.chosen() : QString();
 }
 
+QString MessageBoxPrompts::chooseSaveFile(const QString& suggested) {
+    return QFileDialog::getSaveFileName(m_parent, QString(), suggested, u"CSV (*.csv)"_s);
+}
+
 bool installJapaneseTranslation() {
     static QTranslator translator;  // lives as long as the application
     if (!translator.load(QLocale(QLocale::Japanese), u"qtbase"_s, u"_"_s,

@@ -23,6 +23,8 @@ public:
     // The file dialog, opened in `startIn`: the file or the folder the user confirmed, or empty
     // when it was cancelled.
     virtual QString choosePath(const QString& startIn) = 0;
+    // The save dialog, offering `suggested`: the file to write, or empty when it was cancelled.
+    virtual QString chooseSaveFile(const QString& suggested) = 0;
 };
 
 // The clock the schedule check reads, so tests can set the time.
@@ -41,6 +43,7 @@ public:
     void notify(const QString& text, const QRect& area) override;
     bool confirm(const QString& text) override;
     QString choosePath(const QString& startIn) override;
+    QString chooseSaveFile(const QString& suggested) override;
 
 private:
     QWidget* m_parent;

@@ -34,6 +34,8 @@ public:
         startedIn = startIn;
         return chosenPath;
     }
+    QString savePath;  // empty: the save dialog is cancelled
+    QString chooseSaveFile(const QString&) override { return savePath; }
 };
 
 class FixedClock : public Clock {

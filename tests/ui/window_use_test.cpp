@@ -273,3 +273,61 @@ TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
     EXPECT_EQ(f.LabelLast->text(), u"前回 03/31 09:05 完了 1 件"_s);
     EXPECT_EQ(start().LabelLast->text(), u"前回 03/31 09:05 完了 1 件"_s);
 }
+
+TEST_F(WindowUseTest, TheLogIsSearchedAmongAMillionRowsAndSavedAsItIsShown) {
+    {
+        Connection connection(tree.values());
+        connection.Execute(
+            u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000000)"
+            u" INSERT INTO day_log SELECT '/old/' || i || '.log', '2003/01/01 00:00:00', '削除',"
+            u" '2003/03/20 09:05:00' FROM n"_s);
+    }
+    const QList<QStringList> needles = {
+        {u"/data/needle,1.csv"_s, u"2003/03/10 10:00:00"_s, u"複写"_s, u"2003/03/24 09:05:30"_s},
+        {u"/data/needle-2.csv"_s, u"2003/03/10 10:00:01"_s, u"複写失敗"_s,
+         u"2003/03/24 09:05:30"_s},
+        {u"/other/needle-3.csv"_s, u"2003/03/10 10:00:02"_s, u"削除"_s, u"2003/03/25 09:05:30"_s},
+        {u"/data/needle-4.csv"_s, u"2003/03/10 10:00:03"_s, u"移動失敗"_s,
+         u"2003/03/26 09:05:30"_s},
+    };
+    for (const QStringList& row : needles) {
+        tree.addLogRow(row);
+    }
+    Form_sweeprun& f = start();  // no schedule: it says so, and stays in settings mode
+    prompts.messages.clear();
+    QAbstractItemModel* log = f.DataGrid2->model();
+    ASSERT_EQ(log->rowCount(), 1'000'004);
+    const int gridHeight = f.DataGrid2->height();
+
+    QTest::keyClick(&f, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(f.FilterBar->isVisible());
+    EXPECT_TRUE(f.FilterBar->text->hasFocus());
+    EXPECT_LT(f.DataGrid2->height(), gridHeight);  // the line takes its room from the list
+    QTest::keyClicks(f.FilterBar->text, u"needle"_s);
+    QTest::keyClick(f.FilterBar->text, Qt::Key_Return);
+    ASSERT_EQ(log->rowCount(), 4);
+    EXPECT_EQ(log->index(0, 0).data().toString(), u"/data/needle-4.csv"_s);  // newest first
+
+    QTest::keyClick(f.FilterBar->process, Qt::Key_End);  // 失敗のみ
+    EXPECT_EQ(f.FilterBar->process->currentText(), u"失敗のみ"_s);
+    EXPECT_EQ(log->rowCount(), 2);
+    QTest::keyClicks(f.FilterBar->from, u"2003/03/26"_s);
+    QTest::keyClick(f.FilterBar->from, Qt::Key_Return);
+    EXPECT_EQ(log->rowCount(), 1);
+
+    // Saved as it is shown.
+    prompts.savePath = tree.path(u"shown.csv"_s);
+    QTest::mouseClick(f.FilterBar->saveCsv, Qt::LeftButton);
+    EXPECT_EQ(
+        TempTree::read(prompts.savePath),
+        "\xEF\xBB\xBF" +
+            u"対象ファイル,タイムスタンプ,処理内容,処理日時\r\n"
+            u"/data/needle-4.csv,2003/03/10 10:00:03,移動失敗,2003/03/26 09:05:30\r\n"_s.toUtf8());
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    QTest::keyClick(f.FilterBar->text, Qt::Key_Escape);
+    EXPECT_FALSE(f.FilterBar->isVisible());
+    EXPECT_EQ(log->rowCount(), 1'000'004);
+    EXPECT_EQ(f.DataGrid2->height(), gridHeight);
+    EXPECT_TRUE(f.DataGrid2->hasFocus());
+}
