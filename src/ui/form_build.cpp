@@ -58,6 +58,7 @@ QTableView* grid() {
     // Tab leaves the list, arrows move in it; a long path keeps its file name in view.
     view->setTabKeyNavigation(false);
     view->setTextElideMode(Qt::ElideMiddle);
+    view->setWordWrap(false);  // a wrapped path would be cut at its end, losing the name
     return view;
 }
 

@@ -297,11 +297,14 @@ void Form_sweeprun::Timer1_Timer() {
 
 void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
     // What takes more than the room beside the buttons gets a point smaller, and a wrapping
-    // label a second line, rather than be cut.
+    // label a second line after its "、", rather than be cut.
     label->setStyleSheet(QString());
     label->setText(text);
     if (label->fontMetrics().horizontalAdvance(text) > label->width()) {
         label->setStyleSheet(u"font-size: 8pt;"_s);
+        if (label->wordWrap()) {
+            label->setText(QString(text).replace(u"、"_s, u"、\n"_s));
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QSignalBlocker>
 
 #include "storage/rule_row.h"
@@ -28,15 +29,18 @@ LogFilterBar::LogFilterBar(QWidget* parent)
     setObjectName(u"LogFilter"_s);
     text->setPlaceholderText(u"パスに含む文字"_s);
     process->addItems({u"すべて"_s, kCopyProcess, kMoveProcess, kDeleteProcess, kFailuresOnly});
-    from->setPlaceholderText(u"実行日 から yyyy/MM/dd"_s);
-    to->setPlaceholderText(u"まで yyyy/MM/dd"_s);
+    for (QLineEdit* box : {from, to}) {
+        box->setPlaceholderText(u"yyyy/MM/dd"_s);
+    }
     closer->setText(u"×"_s);
     closer->setToolTip(u"検索を閉じる (Esc)"_s);
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(text, 3);
     layout->addWidget(process, 1);
+    layout->addWidget(new QLabel(u"実行日"_s));
     layout->addWidget(from, 1);
+    layout->addWidget(new QLabel(u"～"_s));
     layout->addWidget(to, 1);
     layout->addWidget(saveCsv);
     layout->addWidget(closer);
