@@ -31,6 +31,12 @@ LogFilterBar::LogFilterBar(QWidget* parent)
     process->addItems({u"すべて"_s, kCopyProcess, kMoveProcess, kDeleteProcess, kFailuresOnly});
     for (QLineEdit* box : {from, to}) {
         box->setPlaceholderText(u"yyyy/MM/dd"_s);
+        // A day that is not one leaves its end open: its text turns red, so that shows.
+        connect(box, &QLineEdit::textChanged, box, [box] {
+            box->setStyleSheet(box->text().trimmed().isEmpty() || day(box).isValid()
+                                   ? QString()
+                                   : u"color: #b00000;"_s);
+        });
     }
     closer->setText(u"×"_s);
     closer->setToolTip(u"検索を閉じる (Esc)"_s);

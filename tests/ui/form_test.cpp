@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -290,10 +292,13 @@ TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDon
 }
 
 TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
+    std::setlocale(LC_ALL, "C");  // a system without a Japanese locale
     writeSchedule(tree.values(), {u"月火水"_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
-    tree.addRule({u"001"_s, in, in + u"/"_s, u"log"_s, u"7"_s, u"移動"_s});  // onto itself
+    tree.addRule({u"001"_s, in, tree.dir(u"out"_s), u"log"_s, u"7"_s, u"移動"_s});
     const QString stuck = tree.file(u"in/stuck.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    fs.renameAcrossDevices = true;
+    fs.failCopyOf.insert("stuck.log");  // as a full disk would
     Form_sweeprun& f = start();
     const struct {
         QString day;
@@ -302,7 +307,7 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
     } cases[] = {
         {u"2003/03/24 09:05:30"_s, [] {},
          u"03/24 09:05 の実行: 完了 0 件、失敗 1 件\n順序 001 移動: "_s + stuck +
-             u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s},
+             u" の処理に失敗しました（ディスクの空き容量が足りません）"_s},
         {u"2003/03/25 09:05:30"_s,
          [&] {
              Connection connection(tree.values());
@@ -345,7 +350,7 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
     const QPoint point = f.DataGrid2->visualRect(log->index(0, 0)).center();
     QHelpEvent hover(QEvent::ToolTip, point, cells->mapToGlobal(point));
     QApplication::sendEvent(cells, &hover);
-    EXPECT_EQ(QToolTip::text(), stuck + u"\nコピー先が元のファイルと同じです"_s);
+    EXPECT_EQ(QToolTip::text(), stuck + u"\nディスクの空き容量が足りません"_s);
 }
 
 TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
