@@ -8,6 +8,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// rsync's quick check: a regular file of the same size and modification time (to the second)
+// already stands at the target, so the copy would write what is there. Only a copy may trust
+// it; a move must still take the source away.
+bool alreadyCopied(FileSystem& fs, int targetDir, const char* name, const struct stat& source) {
+    struct stat target {};
+    return fs.statAt(targetDir, name, target).ok() && S_ISREG(target.st_mode) &&
+           target.st_size == source.st_size && target.st_mtim.tv_sec == source.st_mtim.tv_sec;
+}
+
+}  // namespace
+
 FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const OldFile& file) {
     const Rule& rule = directories.rule;
     FileReport report{rule, file.path, file.target, file.stamp, FileStatus::Done, {}};
@@ -29,7 +42,9 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
     if (directories.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.process == kCopyProcess) {
-        result = fs.copyFile(directories.source, file.name, now, directories.destination);
+        if (!alreadyCopied(fs, directories.destination, file.name, now)) {
+            result = fs.copyFile(directories.source, file.name, now, directories.destination);
+        }
     } else if (rule.process == kMoveProcess) {
         result = fs.moveFile(directories.source, file.name, now, directories.destination);
     } else if (rule.process == kDeleteProcess) {

@@ -1,6 +1,7 @@
 #include "run/maintenance_run.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -89,23 +90,48 @@ TEST_F(MaintenanceRunTest, RetentionZeroAndAnEmptyLogRetentionKeepOnlyThisRun) {
               (QList<QStringList>{row(in + u"/second.txt"_s, kDelete, u"2003/03/29 09:05:06"_s)}));
 }
 
-TEST_F(MaintenanceRunTest, CopyReplacesTheDestinationAtEveryRun) {
+TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlwaysMoves) {
     const QString in = tree.dir(u"in"_s);
     const QString out = tree.dir(u"out"_s);
-    old(u"in/a.txt"_s, "fresh data");
-    old(u"in/b.txt"_s);
-    old(u"in/c.txt"_s);
-    tree.file(u"out/a.txt"_s, "stale", at(u"2010/01/01 00:00:00"_s));
+    const QString source = old(u"in/a.txt"_s, "fresh data");
+    const QString target = out + u"/a.txt"_s;
     tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, kCopy});
+    const auto identity = [](const QString& path) {
+        struct stat info {};
+        EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+        return std::pair{info.st_ino, info.st_ctim.tv_nsec + info.st_ctim.tv_sec * 1'000'000'000};
+    };
+    const struct {
+        const char* what;
+        QByteArray content;  // of the target before the run; empty for none
+        QString mtime;
+        bool rewritten;
+    } cases[] = {
+        {"no target", {}, {}, true},
+        {"same size and time", "fresh data", u"2003/03/01 10:00:00"_s, false},
+        {"other size", "stale", u"2003/03/01 10:00:00"_s, true},
+        {"other time", "fresh DATA", u"2003/03/01 10:00:01"_s, true},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(target);
+        if (!c.content.isEmpty()) {
+            tree.file(u"out/a.txt"_s, c.content, at(c.mtime));
+        }
+        const auto before = QFile::exists(target) ? identity(target) : std::pair<ino_t, long>{};
+        const RunOutcome outcome = run();
+        EXPECT_EQ(outcome.handledFiles, 1) << c.what;  // the target holds the file either way
+        EXPECT_EQ(identity(target) != before, c.rewritten) << c.what;
+        EXPECT_EQ(TempTree::read(target), c.rewritten ? "fresh data" : c.content) << c.what;
+        EXPECT_EQ(TempTree::mtime(target), at(u"2003/03/01 10:00:00"_s)) << c.what;
+    }
+    EXPECT_EQ(tree.logRows().size(), 4);  // logged as copied at every run
+    EXPECT_TRUE(QFile::exists(source));
 
-    EXPECT_EQ(run().result, QString());
-    EXPECT_EQ(run().result, QString());
-
-    EXPECT_EQ(TempTree::read(out + u"/a.txt"_s), "fresh data");
-    EXPECT_EQ(TempTree::mtime(out + u"/a.txt"_s), at(u"2003/03/01 10:00:00"_s));
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden).size(), 3);
-    EXPECT_EQ(QDir(in).entryList(QDir::Files).size(), 3);
-    EXPECT_EQ(tree.logRows().size(), 6);  // logged again at every run
+    // A move never trusts an identical target: the source must go.
+    Connection(tree.values()).Execute(u"UPDATE sweeprun SET 処理 = '移動'"_s);
+    EXPECT_EQ(run().handledFiles, 1);
+    EXPECT_FALSE(QFile::exists(source));
+    EXPECT_EQ(TempTree::read(target), "fresh data");
 }
 
 TEST_F(MaintenanceRunTest, AnUnknownProcessLogsButLeavesFilesAlone) {
