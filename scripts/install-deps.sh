@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-translations-l10n
     libgtest-dev libgmock-dev
     fonts-noto-cjk tzdata
-    desktop-file-utils appstream man-db dpkg-dev file
+    desktop-file-utils appstream man-db dpkg-dev file dbus-daemon
 )
 [ $# -gt 0 ] && packages=("$@")
 

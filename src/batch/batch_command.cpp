@@ -92,13 +92,21 @@ std::optional<QDateTime> scheduledNow(const ModuleValues& values, const QDateTim
 }  // namespace
 
 int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
-             bool progress) {
+             bool progress, const std::function<void(const DesktopNotice&)>& tell) {
     ModuleValues values = ModuleValues::forDatabase(options.dbPath);
     const QDateTime at = options.at.isValid() ? options.at : QDateTime::currentDateTime();
+    // Nobody may read the terminal: a refused database is shown on the desktop too. Asked every
+    // minute by a timer, it is told once an hour, not every minute.
+    const auto refused = [&](const QString& message) {
+        err << message << u'\n';
+        if (tell && !options.dryRun && (!options.ifDue || at.time().minute() == 0)) {
+            tell({u"Quillon: 中断"_s, message});
+        }
+        return kExitUnusable;
+    };
     // Before anything reads it: what another user could have written is never obeyed.
     if (const std::optional<QString> untrusted = untrustedDatabase(values.db_path)) {
-        err << *untrusted << u'\n';
-        return kExitUnusable;
+        return refused(*untrusted);
     }
     std::optional<QDateTime> minute;
     if (options.ifDue) {
@@ -126,8 +134,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
         return kExitUnusable;
     } else if (const std::optional<QString> unwritable = unwritableDatabase(values)) {
         // Checked before anything opens the database, which would leave journal files behind.
-        err << *unwritable << u'\n';
-        return kExitUnusable;
+        return refused(*unwritable);
     }
     QString logDays;
     try {
@@ -154,7 +161,12 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     observer.finish();
     out.flush();
 
-    const RunNotice notice = runNotice(outcome, values.db_path);
+    const RunNotice notice = runNotice(outcome, values.db_path, at);
+    if (tell && !options.dryRun) {
+        if (const std::optional<DesktopNotice> desktop = desktopNotice(notice, outcome)) {
+            tell(*desktop);
+        }
+    }
     switch (notice.ending) {
         case RunNotice::Ending::Served:  // as if it were not the minute: another run served it
             return kExitComplete;

@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
     const bool progress = isatty(fileno(stderr)) && !isatty(fileno(stdout));
     PosixFileSystem fs;
     try {
-        return runBatch(parsed.options, fs, out, err, progress);
+        return runBatch(parsed.options, fs, out, err, progress, sendDesktopNotice);
     } catch (const std::exception& error) {  // never end without saying why
         out.flush();
         err << QString::fromLocal8Bit(error.what()) << u'\n';
