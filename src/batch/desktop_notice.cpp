@@ -28,20 +28,24 @@ QString sessionBusAddress() {
 }  // namespace
 
 std::optional<DesktopNotice> desktopNotice(const RunNotice& notice, const RunOutcome& outcome) {
+    // The first failures, and how many more.
+    QStringList failures;
+    if (!outcome.failures.isEmpty()) {
+        failures = failureSummary(outcome.failures).split(u'\n');
+        if (failures.size() > kBodyLines) {
+            const qsizetype rest = outcome.failures.size() - (kBodyLines - 1);
+            failures = failures.mid(0, kBodyLines - 1)
+                       << u"ほか "_s + QString::number(rest) + u" 件"_s;
+        }
+    }
     switch (notice.ending) {
-        case RunNotice::Ending::Failures: {
-            QStringList lines = failureSummary(outcome.failures).split(u'\n');
-            if (lines.size() > kBodyLines) {
-                const qsizetype rest = outcome.failures.size() - (kBodyLines - 1);
-                lines = lines.mid(0, kBodyLines - 1)
-                        << u"ほか "_s + QString::number(rest) + u" 件"_s;
-            }
+        case RunNotice::Ending::Failures:
             return DesktopNotice{
                 u"Quillon: 失敗 "_s + QString::number(outcome.failures.size()) + u" 件"_s,
-                notice.headline + u'\n' + lines.join(u'\n')};
-        }
+                QStringList{notice.headline, failures.join(u'\n')}.join(u'\n')};
         case RunNotice::Ending::DirectoryStopped:
-            return DesktopNotice{u"Quillon: 中断"_s, notice.stop};
+            return DesktopNotice{u"Quillon: 中断"_s,
+                                 (QStringList{notice.stop} << failures).join(u'\n')};
         case RunNotice::Ending::StorageFailed:
             return DesktopNotice{u"Quillon: 中断"_s, notice.problems.first()};
         default:

@@ -8,7 +8,7 @@
 // What a run that nobody watched tells the desktop.
 struct DesktopNotice {
     QString summary;  // "Quillon: 失敗 3 件", "Quillon: 中断"
-    QString body;     // the first failures, or why the run stopped
+    QString body;     // why the run stopped, if it did, and the first failures
 };
 
 // The notice for a run that ended with failed files, a missing or refused directory, or a
