@@ -141,6 +141,9 @@ void Form_sweeprun::buildControls() {
     Text4 = add(Frame11, u"Text4"_s, new QLineEdit, 465, 240, 975, 390);
 
     Frame2 = frame(this, u"Frame2"_s, u"保守データ設定"_s, 120, 4920, 10455, 4455);
+    // This window's own addition, on the group's top line: what the rule as typed would handle.
+    LabelCount = add(Frame2, u"LabelCount"_s, new QLabel, 2400, 0, 7935, 240);
+    LabelCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Frame14 = frame(Frame2, u"Frame14"_s, u"順序"_s, 120, 240, 1095, 735);
     Label1 = add(Frame14, u"Label1"_s, new QLabel, 120, 240, 855, 375);
     Frame13 = frame(Frame2, u"Frame13"_s, u"処理"_s, 1320, 240, 2415, 735);

@@ -11,8 +11,10 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
+#include <QThreadPool>
 
 #include "rules/directory_choice.h"
+#include "rules/live_count.h"
 #include "rules/rule_table.h"
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
@@ -84,7 +86,36 @@ Form_sweeprun::Form_sweeprun(const ModuleValues& values, Prompts& prompts, const
     wireHandlers();
 }
 
-Form_sweeprun::~Form_sweeprun() = default;
+Form_sweeprun::~Form_sweeprun() {
+    // A count under way uses the file system the window was given: it ends first.
+    if (m_countCancel) {
+        m_countCancel->store(true);
+    }
+    QThreadPool::globalInstance()->waitForDone();
+}
+
+void Form_sweeprun::countTypedRule() {
+    const Rule rule = ruleEntry();
+    if (rule.source.isEmpty() || rule.extension.isEmpty() || rule.retention.isEmpty()) {
+        return;
+    }
+    const quint64 generation = ++m_countGeneration;
+    m_countCancel = std::make_shared<std::atomic<bool>>(false);
+    // A folder of a million files takes seconds to list: the window repaints meanwhile.
+    QThreadPool::globalInstance()->start([fs = &m_fs, rule, now = m_clock.now(),
+                                          cancel = m_countCancel, generation,
+                                          form = QPointer<Form_sweeprun>(this)] {
+        const QString text = ruleCountText(countRuleFiles(*fs, rule, now, *cancel));
+        QMetaObject::invokeMethod(
+            qApp,
+            [form, generation, text] {
+                if (form != nullptr && form->m_countGeneration == generation) {
+                    form->LabelCount->setText(text);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
 
 void Form_sweeprun::wireHandlers() {
     // The operation buttons and the schedule clock.
@@ -105,6 +136,19 @@ void Form_sweeprun::wireHandlers() {
         DataGrid2->setFocus();
     });
     connect(FilterBar, &LogFilterBar::saveRequested, this, &Form_sweeprun::saveLogCsv);
+    // The live count of the rule in the editor, once its typing settles.
+    m_countSettle.setSingleShot(true);
+    m_countSettle.setInterval(300);
+    connect(&m_countSettle, &QTimer::timeout, this, &Form_sweeprun::countTypedRule);
+    for (QLineEdit* box : {Text1, Text3, Text2}) {
+        connect(box, &QLineEdit::textChanged, this, [this] {
+            if (m_countCancel) {
+                m_countCancel->store(true);  // what it counts is no longer what is typed
+            }
+            LabelCount->clear();
+            m_countSettle.start();
+        });
+    }
     // The rule editor's buttons.
     connect(Command1, &QPushButton::clicked, this, &Form_sweeprun::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);

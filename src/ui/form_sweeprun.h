@@ -12,7 +12,9 @@
 #include <QToolButton>
 #include <QWidget>
 #include <array>
+#include <atomic>
 #include <functional>
+#include <memory>
 
 #include "disk/file_system.h"
 #include "rules/rule_checks.h"
@@ -91,6 +93,7 @@ public:
     QLabel* LabelLast;                     // what the last run came to
     QToolButton* SearchButton;             // 検索: opens the search line over the log
     LogFilterBar* FilterBar;               // the search line
+    QLabel* LabelCount;                    // what the rule as typed would handle now
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
@@ -105,6 +108,9 @@ private:
     void placeLogGrid();
     void saveLogCsv();
     void showLogFiltered();  // the log list again, as the search line now asks
+    // Counts, on a worker thread, what the rule as typed would handle now; an older count
+    // still under way is dropped.
+    void countTypedRule();
     void wireHandlers();
     void applyStartupLayout();
     static void showFitted(QLabel* label, const QString& text);
@@ -135,4 +141,7 @@ private:
     bool m_closeRequested = false;
     int m_layoutDecoration = -1;  // the frame height the layout was made for; -1 before it
     int m_logGridHeight = 0;      // the log list's height without the search line
+    QTimer m_countSettle;         // typing settles before the rule is counted
+    quint64 m_countGeneration = 0;
+    std::shared_ptr<std::atomic<bool>> m_countCancel;  // of the count under way
 };

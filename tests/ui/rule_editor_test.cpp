@@ -256,6 +256,40 @@ TEST_F(RuleEditorTest, TheRuleHighlightedByKeyboardIsTheRuleEditedAndDeleted) {
               (QStringList{u"001 r1"_s, u"002 r3"_s, u"003 r4"_s, u"004 r5"_s}));
 }
 
+TEST_F(RuleEditorTest, TheRuleAsTypedIsCountedOnceTheTypingSettles) {
+    tree.file(u"in/a.log"_s, QByteArray(1000, 'a'), at(u"2003/03/01 10:00:00"_s));
+    tree.file(u"in/b.log"_s, QByteArray(2000, 'b'), at(u"2003/03/02 10:00:00"_s));
+    tree.file(u"in/new.log"_s, "new", at(u"2003/03/29 08:00:00"_s));
+    tree.file(u"in/c.txt"_s, "other", at(u"2003/03/01 10:00:00"_s));
+    clock.time = at(u"2003/03/29 09:00:00"_s);
+    Form_sweeprun& f = start();
+    const auto counted = [&] {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !f.LabelCount->text().isEmpty(); }, 1000));
+        return f.LabelCount->text();
+    };
+    const auto retype = [](QLineEdit* box, const QString& text) {
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    };
+
+    QTest::keyClicks(f.Text1, in);
+    QTest::keyClicks(f.Text3, u"log"_s);
+    EXPECT_TRUE(f.LabelCount->text().isEmpty());  // nothing to count without the days
+    QTest::keyClicks(f.Text2, u"7"_s);
+    EXPECT_EQ(counted(), u"対象 2 件（3.0 KB）、最古 2003/03/01"_s);
+
+    retype(f.Text2, u"27"_s);
+    EXPECT_TRUE(f.LabelCount->text().isEmpty());  // the old count is dropped at once
+    EXPECT_EQ(counted(), u"対象 1 件（1.0 KB）、最古 2003/03/01"_s);
+    retype(f.Text1, tree.path(u"none"_s));
+    EXPECT_EQ(counted(), u"対象: 元ディレクトリがありません"_s);
+
+    // A folder that goes while it is counted: what went is not counted, nothing breaks.
+    fs.beforeCheck = [&](const char*) { QDir(in).removeRecursively(); };
+    retype(f.Text1, in);
+    EXPECT_EQ(counted(), u"対象 0 件"_s);
+}
+
 TEST_F(RuleEditorTest, PickingARuleCopiesItIntoTheEditor) {
     tree.addRule({u"001"_s, u" /a "_s, u" /b "_s, u" txt "_s, u" 7 "_s, u"移動"_s});
     tree.addRule({u"002"_s, u"/c"_s, u""_s, u"log"_s, u"0"_s, u"移 動"_s});

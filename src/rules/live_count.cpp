@@ -1,0 +1,65 @@
+#include "rules/live_count.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include "schedule/date_time_text.h"
+
+using namespace Qt::StringLiterals;
+
+RuleCount countRuleFiles(FileSystem& fs, const Rule& rule, const QDateTime& now,
+                         const std::atomic<bool>& cancelled) {
+    RuleCount count;
+    const OpenedDirectory source = fs.openDirectory(QFile::encodeName(rule.source), false);
+    if (source.status != OpenedDirectory::Status::Open) {
+        count.status = source.status == OpenedDirectory::Status::Missing
+                           ? RuleCount::Status::Missing
+                           : RuleCount::Status::Unreadable;
+        return count;
+    }
+    const Listing listing = fs.listDirectory(source.fd.get(), rule.extension, {});
+    if (listing.error != 0) {
+        count.status = RuleCount::Status::Unreadable;
+        return count;
+    }
+    const QString cutoff = cutoffText(now, retentionNumber(rule.retention));
+    for (const ListedFile& file : listing.files) {  // oldest first
+        if (cancelled) {
+            count.status = RuleCount::Status::Cancelled;
+            return count;
+        }
+        const QString stamp = stampText(file.mtime);
+        if (!(stamp < cutoff)) {
+            break;
+        }
+        struct stat info {};
+        if (!fs.statAt(source.fd.get(), listing.name(file), info).ok() || !S_ISREG(info.st_mode)) {
+            continue;  // gone since it was listed
+        }
+        if (count.files++ == 0) {
+            count.oldest = stamp.left(10);
+        }
+        count.bytes += info.st_size;
+    }
+    return count;
+}
+
+QString ruleCountText(const RuleCount& count) {
+    switch (count.status) {
+        case RuleCount::Status::Missing:
+            return u"対象: 元ディレクトリがありません"_s;
+        case RuleCount::Status::Unreadable:
+            return u"対象: 元ディレクトリを読めません"_s;
+        case RuleCount::Status::Cancelled:
+            return {};
+        case RuleCount::Status::Counted:
+            break;
+    }
+    const QLocale japanese(QLocale::Japanese);
+    if (count.files == 0) {
+        return u"対象 0 件"_s;
+    }
+    return u"対象 "_s + japanese.toString(count.files) + u" 件（"_s +
+           japanese.formattedDataSize(count.bytes, 1, QLocale::DataSizeSIFormat) + u"）、最古 "_s +
+           count.oldest;
+}
