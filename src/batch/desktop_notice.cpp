@@ -9,7 +9,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qsizetype kBodyLines = 5;
+constexpr qsizetype kFailuresShown = 4;  // a desktop notice is read at a glance
 
 // The session bus's address as the environment gives it, or as the user's runtime folder holds
 // it; empty when there is none. Qt would otherwise try to start one.
@@ -28,24 +28,15 @@ QString sessionBusAddress() {
 }  // namespace
 
 std::optional<DesktopNotice> desktopNotice(const RunNotice& notice, const RunOutcome& outcome) {
-    // The first failures, and how many more.
-    QStringList failures;
-    if (!outcome.failures.isEmpty()) {
-        failures = failureSummary(outcome.failures).split(u'\n');
-        if (failures.size() > kBodyLines) {
-            const qsizetype rest = outcome.failures.size() - (kBodyLines - 1);
-            failures = failures.mid(0, kBodyLines - 1)
-                       << u"ほか "_s + QString::number(rest) + u" 件"_s;
-        }
-    }
+    const QString failures = failureSummary(outcome.failures, kFailuresShown);
     switch (notice.ending) {
         case RunNotice::Ending::Failures:
             return DesktopNotice{
                 u"Quillon: 失敗 "_s + QString::number(outcome.failures.size()) + u" 件"_s,
-                QStringList{notice.headline, failures.join(u'\n')}.join(u'\n')};
+                notice.headline + u'\n' + failures};
         case RunNotice::Ending::DirectoryStopped:
             return DesktopNotice{u"Quillon: 中断"_s,
-                                 (QStringList{notice.stop} << failures).join(u'\n')};
+                                 failures.isEmpty() ? notice.stop : notice.stop + u'\n' + failures};
         case RunNotice::Ending::StorageFailed:
             return DesktopNotice{u"Quillon: 中断"_s, notice.problems.first()};
         default:

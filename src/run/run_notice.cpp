@@ -59,15 +59,14 @@ QString FileFailure::message() const {
     return path + u" の処理に失敗しました（"_s + reason + u"）"_s;
 }
 
-QString failureSummary(const QList<FileFailure>& failures) {
-    constexpr qsizetype kMaxLines = 20;
+QString failureSummary(const QList<FileFailure>& failures, qsizetype maxLines) {
     QStringList lines;
-    for (qsizetype i = 0; i < std::min(failures.size(), kMaxLines); ++i) {
+    for (qsizetype i = 0; i < std::min(failures.size(), maxLines); ++i) {
         const FileFailure& failure = failures[i];
         lines << u"順序 "_s + failure.order + u' ' + failure.process + u": "_s + failure.message();
     }
-    if (failures.size() > kMaxLines) {
-        lines << u"ほか "_s + QString::number(failures.size() - kMaxLines) + u" 件"_s;
+    if (failures.size() > maxLines) {
+        lines << u"ほか "_s + QString::number(failures.size() - maxLines) + u" 件"_s;
     }
     return lines.join(u'\n');
 }

@@ -29,8 +29,8 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
 QString runInProgressMessage(const QString& databasePath);
 
 // One message for all the files a run left alone: a line each, "順序 003 移動: <message>", at
-// most 20, then "ほか N 件".
-QString failureSummary(const QList<FileFailure>& failures);
+// most `maxLines`, then "ほか N 件". Empty when there are none.
+QString failureSummary(const QList<FileFailure>& failures, qsizetype maxLines = 20);
 
 // "順序　<order>　の　<directory>"
 QString missingDirectoryText(const QString& order, const QString& directory);
