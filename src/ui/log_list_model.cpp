@@ -13,7 +13,9 @@ bool LogListModel::failed(int row) const {
 }
 
 QVariant LogListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !failed(index.row())) {
+    const bool marked =
+        role == Qt::BackgroundRole || role == Qt::ForegroundRole || role == Qt::ToolTipRole;
+    if (!marked || !index.isValid() || !failed(index.row())) {
         return PagedQueryModel::data(index, role);
     }
     switch (role) {
@@ -34,8 +36,7 @@ QVariant LogListModel::data(const QModelIndex& index, int role) const {
             } catch (const StorageError&) {
                 // A tooltip cannot report; the cell's own text is still worth showing.
             }
-            return PagedQueryModel::data(index, role);
-        default:
-            return PagedQueryModel::data(index, role);
+            break;
     }
+    return PagedQueryModel::data(index, role);
 }
