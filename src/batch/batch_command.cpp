@@ -5,6 +5,7 @@
 
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
+#include "run/run_plan.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_store.h"
 #include "schedule/scheduled_minute.h"
@@ -18,14 +19,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Prints each rule and file as the run comes to it; a dry run also totals each rule's files.
 class PrintingObserver : public RunObserver {
 public:
-    PrintingObserver(QTextStream& out, QTextStream& err, bool progress)
-        : m_out(out), m_err(err), m_progress(progress) {
+    PrintingObserver(QTextStream& out, QTextStream& err, bool progress, bool totals)
+        : m_out(out), m_err(err), m_progress(progress), m_totals(totals) {
         m_sinceProgress.start();
     }
 
     void ruleStarted(const Rule& rule) override {
+        printTotal();
+        m_rulesStarted = true;
         m_out << u"順序 "_s << rule.order << u": "_s << rule.source << u"/*."_s << rule.extension
               << u" "_s << rule.retention << u"日 "_s << rule.process << u'\n';
     }
@@ -44,6 +48,10 @@ public:
             }
             m_out << u'\n';
         }
+        if (report.status != FileStatus::Skipped) {
+            ++m_ruleFiles;
+            m_ruleBytes += report.size;
+        }
         ++m_files;
         if (m_progress && m_sinceProgress.elapsed() >= 200) {
             m_err << u"\r処理中: "_s << m_files << u" 件"_s << Qt::flush;
@@ -52,15 +60,28 @@ public:
     }
 
     void finish() {
+        printTotal();
         if (m_progress) {
             m_err << u"\r\x1b[K"_s << Qt::flush;
         }
     }
 
 private:
+    void printTotal() {
+        if (m_totals && m_rulesStarted) {
+            m_out << u"  計 "_s << filesAndSizeText(m_ruleFiles, m_ruleBytes) << u'\n';
+        }
+        m_ruleFiles = 0;
+        m_ruleBytes = 0;
+    }
+
     QTextStream& m_out;
     QTextStream& m_err;
     bool m_progress;
+    bool m_totals;
+    bool m_rulesStarted = false;
+    qsizetype m_ruleFiles = 0;
+    qint64 m_ruleBytes = 0;
     QElapsedTimer m_sinceProgress;
     qsizetype m_files = 0;
 };
@@ -150,7 +171,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
         return kExitUnusable;
     }
 
-    PrintingObserver observer(out, err, progress);
+    PrintingObserver observer(out, err, progress, options.dryRun);
     MaintenanceRun run(values, fs, &observer);
     run.setDryRun(options.dryRun);
     run.setScheduledMinute(minute);

@@ -21,7 +21,13 @@ char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool endsWithSuffix(std::string_view name, const QByteArray& lowerSuffix) {
+}  // namespace
+
+QByteArray listedSuffix(const QString& extension) {
+    return (QByteArrayLiteral(".") + QFile::encodeName(extension)).toLower();
+}
+
+bool hasListedSuffix(std::string_view name, const QByteArray& lowerSuffix) {
     const auto suffixLength = static_cast<size_t>(lowerSuffix.size());
     if (name.size() < suffixLength) {
         return false;
@@ -34,6 +40,8 @@ bool endsWithSuffix(std::string_view name, const QByteArray& lowerSuffix) {
     }
     return true;
 }
+
+namespace {
 
 // Fills in time and identity of files[first, last), marking what is gone or no plain file.
 void statRange(int directory, Listing& listing, size_t first, size_t last,
@@ -59,7 +67,7 @@ void statRange(int directory, Listing& listing, size_t first, size_t last,
 
 Listing ReadDir(int directory, const QString& extension, const std::function<void()>& progress) {
     Listing listing;
-    const QByteArray suffix = (QByteArrayLiteral(".") + QFile::encodeName(extension)).toLower();
+    const QByteArray suffix = listedSuffix(extension);
     // A directory stream of its own: the descriptor stays the caller's.
     const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
@@ -78,7 +86,7 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
             break;
         }
         const std::string_view name(entry->d_name);
-        if (!endsWithSuffix(name, suffix) ||
+        if (!hasListedSuffix(name, suffix) ||
             (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
             continue;
         }
@@ -106,6 +114,11 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
         statRange(directory, listing, 0, count, progress);
     }
     std::erase_if(listing.files, [](const ListedFile& file) { return file.nameSize == kNotAFile; });
+    sortListing(listing);
+    return listing;
+}
+
+void sortListing(Listing& listing) {
     std::sort(listing.files.begin(), listing.files.end(),
               [&listing](const ListedFile& a, const ListedFile& b) {
                   if (a.mtime != b.mtime) {
@@ -113,5 +126,4 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
                   }
                   return listing.nameView(a) < listing.nameView(b);
               });
-    return listing;
 }

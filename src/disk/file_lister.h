@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <string_view>
@@ -32,3 +33,10 @@ struct Listing {
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
 Listing ReadDir(int directory, const QString& extension,
                 const std::function<void()>& progress = {});
+
+// What a listing matches names against: "." and the extension, in lower case.
+QByteArray listedSuffix(const QString& extension);
+// Whether the name ends in the suffix, ASCII letters compared without regard to case.
+bool hasListedSuffix(std::string_view name, const QByteArray& lowerSuffix);
+// Puts a listing's files in its order: oldest first, equal times by name.
+void sortListing(Listing& listing);

@@ -1,9 +1,9 @@
 #include "rules/live_count.h"
 
 #include <QFile>
-#include <QLocale>
 
 #include "schedule/date_time_text.h"
+#include "schedule/number_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -55,11 +55,9 @@ QString ruleCountText(const RuleCount& count) {
         case RuleCount::Status::Counted:
             break;
     }
-    const QLocale japanese(QLocale::Japanese);
     if (count.files == 0) {
         return u"対象 0 件"_s;
     }
-    return u"対象 "_s + japanese.toString(count.files) + u" 件（"_s +
-           japanese.formattedDataSize(count.bytes, 1, QLocale::DataSizeSIFormat) + u"）、最古 "_s +
-           count.oldest;
+    return u"対象 "_s + countText(count.files) + u" 件（"_s + sizeText(count.bytes) +
+           u"）、最古 "_s + count.oldest;
 }

@@ -23,7 +23,8 @@ bool alreadyCopied(FileSystem& fs, int targetDir, const char* name, const struct
 
 FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const OldFile& file) {
     const Rule& rule = directories.rule;
-    FileReport report{rule, file.path, file.target, file.stamp, FileStatus::Done, {}};
+    FileReport report{rule, file.path,        file.target, file.stamp, file.listed->mtime,
+                      0,    FileStatus::Done, {}};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {
@@ -38,6 +39,7 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
         report.status = FileStatus::Skipped;
         return report;
     }
+    report.size = now.st_size;
     FileResult result;
     if (directories.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};

@@ -2,12 +2,12 @@
 
 #include <QCoreApplication>
 
-#include "run/dry_run_file_system.h"
 #include "run/log_writer.h"
 #include "run/rule_pass.h"
 #include "run/run_lock.h"
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
+#include "run/tree_model.h"
 #include "schedule/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
@@ -31,15 +31,16 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
             return outcome;
         }
         // The one place a dry run parts from a real one: it reads the rules and the disk as
-        // they stand, and sends every change and every log row nowhere. Without a lock,
-        // pruning or a record of itself, it writes nothing at all.
+        // they stand, makes every change in a model of the tree, so that each rule sees what
+        // the ones before it leave, and sends every log row nowhere. Without a lock, pruning or
+        // a record of itself, it writes nothing at all.
         if (m_dryRun) {
             QList<Rule> rules;
             {
                 Connection connection(m_values);
                 rules = readRules(connection, m_values.tbl_rule);
             }
-            DryRunFileSystem fs(m_fs);
+            TreeModel fs(m_fs);
             NoLog log;
             applyRules(fs, log, rules, runAt, outcome);
             return outcome;

@@ -1,15 +1,12 @@
 #include "run/run_notice.h"
 
-#include <QLocale>
 #include <algorithm>
+
+#include "schedule/number_text.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QString count(qsizetype n) {
-    return QLocale(QLocale::Japanese).toString(n);
-}
 
 // "完了 39,997 件、失敗 3 件", "完了 12 件" or "中断". The handled files include the failed ones;
 // a folder that failed is no file.
@@ -17,9 +14,9 @@ QString resultText(RunNotice::Ending ending, qsizetype handled, qsizetype failed
     if (ending != RunNotice::Ending::Failures && ending != RunNotice::Ending::Complete) {
         return u"中断"_s;
     }
-    QString text = u"完了 "_s + count(std::max<qsizetype>(handled - failed, 0)) + u" 件"_s;
+    QString text = u"完了 "_s + countText(std::max<qsizetype>(handled - failed, 0)) + u" 件"_s;
     if (failed > 0) {
-        text += u"、失敗 "_s + count(failed) + u" 件"_s;
+        text += u"、失敗 "_s + countText(failed) + u" 件"_s;
     }
     return text;
 }

@@ -13,6 +13,8 @@ struct FileReport {
     QString path;
     QString target;  // where a copy or move puts it; empty for any other process
     QString stamp;
+    qint64 mtime;  // seconds since the epoch
+    qint64 size;
     FileStatus status;
     QString reason;  // why it failed
 };

@@ -1,5 +1,7 @@
 #include "schedule/number_text.h"
 
+#include <QLocale>
+
 namespace {
 
 bool isBlank(QChar c) {
@@ -62,4 +64,12 @@ bool IsNumeric(const QString& text) {
 
 double Val(const QString& text) {
     return readLeadingNumber(text).value;
+}
+
+QString countText(qint64 count) {
+    return QLocale(QLocale::Japanese).toString(count);
+}
+
+QString sizeText(qint64 bytes) {
+    return QLocale(QLocale::Japanese).formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
 }

@@ -19,6 +19,7 @@
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
 #include "schedule/next_run_text.h"
+#include "schedule/number_text.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
@@ -53,8 +54,7 @@ private:
             // The count is redrawn a few times a second: enough to read, and each redraw of
             // the window costs the run its time.
             if (!m_sinceCount.isValid() || m_sinceCount.elapsed() >= 250) {
-                m_status->setText(u"実行中 "_s + QLocale(QLocale::Japanese).toString(m_files) +
-                                  u" 件"_s);
+                m_status->setText(u"実行中 "_s + countText(m_files) + u" 件"_s);
                 m_sinceCount.start();
             }
             QCoreApplication::processEvents();

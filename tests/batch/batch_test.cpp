@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <functional>
 
+#include "support/chained_trees.h"
 #include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
@@ -16,18 +17,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// sweeprun-batch on the tree's database as of 2003/03/29 09:05:07.
+int batchOn(const TempTree& tree, FileSystem& fs, QStringList arguments, QString& out,
+            QString& err) {
+    out.clear();
+    err.clear();
+    arguments << u"--at"_s << u"2003/03/29 09:05:07"_s;
+    const BatchOptionsResult parsed = parseBatchOptions(arguments, tree.values().db_path);
+    EXPECT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
+    QTextStream outStream(&out);
+    QTextStream errStream(&err);
+    return runBatch(parsed.options, fs, outStream, errStream, false);
+}
+
 class BatchTest : public testing::Test {
 protected:
-    int batch(QStringList arguments = {}) {
-        out.clear();
-        err.clear();
-        arguments << u"--at"_s << u"2003/03/29 09:05:07"_s;
-        const BatchOptionsResult parsed = parseBatchOptions(arguments, tree.values().db_path);
-        EXPECT_TRUE(parsed.error.isEmpty()) << parsed.error.toStdString();
-        QTextStream outStream(&out);
-        QTextStream errStream(&err);
-        return runBatch(parsed.options, fs, outStream, errStream, false);
-    }
+    int batch(const QStringList& arguments = {}) { return batchOn(tree, fs, arguments, out, err); }
 
     TempTree tree;
     FailingFileSystem fs;
@@ -79,6 +84,37 @@ TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
     EXPECT_EQ(batch(), kExitMissingDirectory);
     EXPECT_EQ(err,
               u"順序　001　の　"_s + out + u" が存在しません。正しく設定を行なってください\n"_s);
+}
+
+// The dry run prints the rules and files the run then prints, line for line, ends the same
+// way, and totals each rule.
+TEST(BatchDryRun, PrintsWhatTheRunThenDoesOnChainedTrees) {
+    const auto planLines = [](const QString& out) {
+        QStringList lines;
+        for (const QString& line : out.split(u'\n')) {
+            if ((line.startsWith(u"  "_s) && !line.startsWith(u"  計 "_s)) ||
+                line.startsWith(u"順序 "_s)) {
+                lines << line;
+            }
+        }
+        return lines;
+    };
+    for (const ChainedTree& chained : chainedTrees()) {
+        SCOPED_TRACE(chained.name);
+        TempTree tree;
+        chained.build(tree);
+        writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"30"_s});
+        PosixFileSystem fs;
+        QString dryOut;
+        QString dryErr;
+        QString out;
+        QString err;
+        const int dryCode = batchOn(tree, fs, {u"--dry-run"_s}, dryOut, dryErr);
+        EXPECT_EQ(batchOn(tree, fs, {}, out, err), dryCode);
+        EXPECT_EQ(planLines(dryOut), planLines(out));
+        EXPECT_EQ(dryErr, err);
+        EXPECT_TRUE(dryOut.contains(u"\n  計 "_s)) << dryOut.toStdString();
+    }
 }
 
 TEST(BatchOptions, BadCommandLinesAreRefusedClearly) {

@@ -1,0 +1,96 @@
+#include "run/run_plan.h"
+
+#include "run/maintenance_run.h"
+#include "schedule/number_text.h"
+#include "storage/database_access.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct PlanCancelled {};
+
+// Keeps what the dry run reports, and ends it by throwing once the plan is no longer wanted:
+// a dry run holds nothing that needs more than its destructors.
+class PlanRecorder : public RunObserver {
+public:
+    PlanRecorder(RunPlan& plan, PlanProgress& progress) : m_plan(plan), m_progress(progress) {}
+
+    void ruleStarted(const Rule& rule) override {
+        stopIfCancelled();
+        m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, {}});
+    }
+
+    void fileHandled(const FileReport& report) override {
+        stopIfCancelled();
+        if (report.status == FileStatus::Skipped) {
+            return;  // gone by the time its rule reaches it
+        }
+        RunPlan::PlannedRule& rule = m_plan.rules.last();
+        const qsizetype nameFrom = rule.rule.source.size() + 1;
+        m_plan.files.push_back(
+            {report.mtime, report.size, m_plan.names.size(), report.path.size() - nameFrom});
+        m_plan.names.append(QStringView(report.path).mid(nameFrom));
+        if (report.status == FileStatus::Failed) {
+            m_plan.failures.insert(static_cast<qsizetype>(m_plan.files.size()) - 1, report.reason);
+        }
+        ++rule.fileCount;
+        rule.bytes += report.size;
+        m_progress.files.store(static_cast<qsizetype>(m_plan.files.size()),
+                               std::memory_order_relaxed);
+    }
+
+private:
+    void stopIfCancelled() const {
+        if (m_progress.cancel.load(std::memory_order_relaxed)) {
+            throw PlanCancelled{};
+        }
+    }
+
+    RunPlan& m_plan;
+    PlanProgress& m_progress;
+};
+
+}  // namespace
+
+QString RunPlan::path(const PlannedRule& rule, qsizetype file) const {
+    const PlannedFile& planned = files[static_cast<size_t>(file)];
+    return rule.rule.source + u'/' + names.mid(planned.nameAt, planned.nameLength);
+}
+
+QString RunPlan::target(const PlannedRule& rule, qsizetype file) const {
+    if (!rule.rule.copies()) {
+        return {};
+    }
+    const PlannedFile& planned = files[static_cast<size_t>(file)];
+    return rule.rule.destination + u'/' + names.mid(planned.nameAt, planned.nameLength);
+}
+
+RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,
+                PlanProgress& progress) {
+    RunPlan plan;
+    plan.runAt = runAt;
+    PlanRecorder recorder(plan, progress);
+    MaintenanceRun run(readOnlyValues(values), fs, &recorder);
+    run.setDryRun(true);
+    try {
+        plan.outcome = run.EXEC_DEL(runAt, QString());
+    } catch (const PlanCancelled&) {
+        plan.cancelled = true;
+        return plan;
+    }
+    // A folder the rule could not work in is reported with the folder's path.
+    for (RunPlan::PlannedRule& rule : plan.rules) {
+        for (const FileFailure& failure : plan.outcome.failures) {
+            if (failure.order == rule.rule.order &&
+                (failure.path == rule.rule.source || failure.path == rule.rule.destination)) {
+                rule.problem = failure.message();
+            }
+        }
+    }
+    return plan;
+}
+
+QString filesAndSizeText(qsizetype files, qint64 bytes) {
+    return countText(files) + u" 件（"_s + sizeText(bytes) + u"）"_s;
+}

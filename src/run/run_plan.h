@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <vector>
+
+#include "disk/file_system.h"
+#include "run/run_observer.h"
+#include "run/run_outcome.h"
+#include "storage/module_values.h"
+#include "storage/rule_row.h"
+
+// What a run as of a given time would do, rule by rule and file by file, in the order the run
+// would handle them. A million files take some fifty bytes each.
+struct RunPlan {
+    struct PlannedRule {
+        Rule rule;
+        qsizetype firstFile = 0;  // its files are files[firstFile, firstFile + fileCount)
+        qsizetype fileCount = 0;
+        qint64 bytes = 0;
+        QString problem;  // why the rule could not work in one of its folders; empty if it can
+    };
+    struct PlannedFile {
+        qint64 mtime;
+        qint64 size;
+        qsizetype nameAt;  // its name's text form is names.mid(nameAt, nameLength)
+        qsizetype nameLength;
+    };
+
+    QDateTime runAt;
+    QList<PlannedRule> rules;  // those the run would start, in order
+    std::vector<PlannedFile> files;
+    QString names;
+    QHash<qsizetype, QString> failures;  // why a file would fail, by its index in files
+    // Why the run would stop (a missing folder), or why nothing could be planned.
+    RunOutcome outcome;
+    bool cancelled = false;
+
+    QString path(const PlannedRule& rule, qsizetype file) const;
+    QString target(const PlannedRule& rule, qsizetype file) const;  // empty for a deletion
+};
+
+// Shared with the thread that plans: how far it got, and whether it should stop.
+struct PlanProgress {
+    std::atomic<qsizetype> files{0};
+    std::atomic<bool> cancel{false};
+};
+
+// Plans the run as of runAt with the run's own code: the stored rules in order, each listed and
+// checked as the run does it, on a model of the tree that records what the earlier rules
+// change instead of changing it (see TreeModel). Reads the database without writing to it, and
+// changes nothing on the disk. Once progress.cancel is set, the plan ends at the next file or
+// rule and comes back cancelled.
+RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,
+                PlanProgress& progress);
+
+// "1,234 件（5.6 MB）"
+QString filesAndSizeText(qsizetype files, qint64 bytes);
