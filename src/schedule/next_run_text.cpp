@@ -4,7 +4,7 @@
 
 using namespace Qt::StringLiterals;
 
-QString nextRunText(const QDateTime& now, const Schedule& schedule) {
+std::optional<QDateTime> nextRunAt(const QDateTime& now, const Schedule& schedule) {
     const QTime time = QTime::fromString(schedule.hour + u':' + schedule.minute, u"HH:mm"_s);
     if (time.isValid()) {
         // The minute now stands in has had its run (or is having it): the next one is later.
@@ -12,10 +12,19 @@ QString nextRunText(const QDateTime& now, const Schedule& schedule) {
         for (int days = 0; days <= 7; ++days) {
             const QDateTime candidate(now.date().addDays(days), time);
             if (candidate > thisMinute && isScheduledMinute(candidate, schedule)) {
-                return u"次回 "_s + candidate.toString(u"MM/dd"_s) + u'（' +
-                       weekdayKanji(candidate.date()) + u'）' + candidate.toString(u"HH:mm"_s);
+                return candidate;
             }
         }
     }
-    return u"次回 なし"_s;
+    return std::nullopt;
+}
+
+QString runMinuteText(const QDateTime& minute) {
+    return minute.toString(u"MM/dd"_s) + u'（' + weekdayKanji(minute.date()) + u'）' +
+           minute.toString(u"HH:mm"_s);
+}
+
+QString nextRunText(const QDateTime& now, const Schedule& schedule) {
+    const std::optional<QDateTime> next = nextRunAt(now, schedule);
+    return next ? u"次回 "_s + runMinuteText(*next) : u"次回 なし"_s;
 }

@@ -102,6 +102,10 @@ void Form_sweeprun::buildControls() {
     Frame7 = frame(this, u"Frame7"_s, u"オペレーション"_s, 120, 0, 10455, 735);
     Command2 = add(Frame7, u"Command2"_s, new QPushButton(u"実行"_s), 2760, 240, 1335, 375);
     Command7 = add(Frame7, u"Command7"_s, new QPushButton(u"設定"_s), 6240, 240, 1335, 375);
+    // This window's own addition: what the next run would do (Ctrl+P).
+    PreviewButton =
+        add(Frame7, u"PreviewButton"_s, new QPushButton(u"予定"_s), 4500, 240, 1335, 375);
+    PreviewButton->setToolTip(u"次の実行で処理するファイルを表示 (Ctrl+P)"_s);
     // This window's own addition: whether it runs, when next, and what the last run came to.
     LabelNext = add(Frame7, u"LabelNext"_s, new QLabel(u"設定中"_s), 240, 240, 2400, 375);
     LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7695, 180, 2700, 510);
@@ -177,11 +181,11 @@ void Form_sweeprun::buildControls() {
     }
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
-    const QList<QWidget*> focusOrder = {Command2,  Command7,  DataGrid2,  Check1[0],  Check1[1],
-                                        Check1[2], Check1[3], Check1[4],  Check1[5],  Check1[6],
-                                        Combo1,    Combo2,    Text4,      Text1,      Command1,
-                                        Text3,     Text2,     DataGrid1,  Command3,   Command4,
-                                        Text5,     Command5,  Option1[0], Option1[1], Option1[2]};
+    const QList<QWidget*> focusOrder = {
+        Command2,  PreviewButton, Command7,   DataGrid2,  Check1[0], Check1[1], Check1[2],
+        Check1[3], Check1[4],     Check1[5],  Check1[6],  Combo1,    Combo2,    Text4,
+        Text1,     Command1,      Text3,      Text2,      DataGrid1, Command3,  Command4,
+        Text5,     Command5,      Option1[0], Option1[1], Option1[2]};
     for (qsizetype i = 1; i < focusOrder.size(); ++i) {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }

@@ -29,6 +29,7 @@
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 #include "ui/grid_rows.h"
+#include "ui/preview_window.h"
 #include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
@@ -87,9 +88,12 @@ Form_sweeprun::Form_sweeprun(const ModuleValues& values, Prompts& prompts, const
 }
 
 Form_sweeprun::~Form_sweeprun() {
-    // A count under way uses the file system the window was given: it ends first.
+    // A count or a plan under way uses the file system the window was given: it ends first.
     if (m_countCancel) {
         m_countCancel->store(true);
+    }
+    if (Preview != nullptr) {
+        Preview->cancelPlan();
     }
     QThreadPool::globalInstance()->waitForDone();
 }
@@ -122,6 +126,10 @@ void Form_sweeprun::wireHandlers() {
     connect(Command2, &QPushButton::clicked, this, &Form_sweeprun::Command2_Click);
     connect(Command7, &QPushButton::clicked, this, &Form_sweeprun::Command7_Click);
     connect(Timer1, &QTimer::timeout, this, &Form_sweeprun::Timer1_Timer);
+    // The preview of the next run.
+    auto* preview = new QShortcut(Qt::CTRL | Qt::Key_P, this);
+    connect(preview, &QShortcut::activated, this, &Form_sweeprun::openPreview);
+    connect(PreviewButton, &QPushButton::clicked, this, &Form_sweeprun::openPreview);
     // Searching the log.
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
@@ -199,7 +207,10 @@ void Form_sweeprun::fnc_set(const QString& mode) {
     }
     Command7->setEnabled(runMode);
     LabelNext->setText(runMode ? nextRunText(m_clock.now(), m_schedule) : u"設定中"_s);
-    const bool enable = !runMode;
+    setEditorsEnabled(!runMode);
+}
+
+void Form_sweeprun::setEditorsEnabled(bool enable) {
     for (QWidget* widget :
          std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame8,
                                          Frame9, Frame11, Frame12, Frame13, Frame14}) {
@@ -303,19 +314,50 @@ void Form_sweeprun::Timer1_Timer() {
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
         return;
     }
+    runMaintenance(minute);
+}
+
+void Form_sweeprun::openPreview() {
+    if (Preview == nullptr) {
+        Preview = new PreviewWindow(m_values, m_fs, m_clock, this);
+        connect(Preview, &PreviewWindow::runNowRequested, this, &Form_sweeprun::runNow);
+    }
+    Preview->setRunAllowed(!m_running);
+    Preview->show();
+    Preview->raise();
+    Preview->activateWindow();
+    Preview->plan(m_schedule);
+}
+
+void Form_sweeprun::runNow() {
+    if (m_running || !m_prompts.confirm(u"今すぐ実行しますか?"_s)) {
+        return;
+    }
+    runMaintenance(std::nullopt);
+}
+
+void Form_sweeprun::runMaintenance(const std::optional<QDateTime>& minute) {
+    // Asked for in settings, the run leaves the window in settings; its editors wait meanwhile.
+    const bool runMode = Timer1->isActive();
     Timer1->stop();
+    setEditorsEnabled(false);
     Command7->setText(u"実行中"_s);
     Command7->setEnabled(false);
     LabelNext->setText(u"実行中 0 件"_s);  // the minute that runs is no longer the next
     m_running = true;
+    if (Preview != nullptr) {
+        Preview->setRunAllowed(false);
+    }
     YieldingObserver observer(LabelNext);
     MaintenanceRun run(m_values, m_fs, &observer);
     run.setScheduledMinute(minute);
     const QDateTime runAt = m_clock.now();
     const RunOutcome outcome = run.EXEC_DEL(runAt, m_schedule.logDays);
     m_running = false;
-    Command7->setEnabled(true);
     Command7->setText(u"設定"_s);
+    if (Preview != nullptr) {
+        Preview->setRunAllowed(true);
+    }
 
     showLastRun();
     // The list shows what the run did, however it ended, before anything is said.
@@ -328,12 +370,11 @@ void Form_sweeprun::Timer1_Timer() {
     const RunNotice notice = runNotice(outcome, m_values.db_path, runAt);
     problems << notice.problems;
     // Only a missing directory needs the user; it is said first, alone.
-    if (notice.stop.isEmpty()) {
-        Timer1->start();
-        LabelNext->setText(nextRunText(m_clock.now(), m_schedule));
-    } else {
+    if (!notice.stop.isEmpty()) {
         m_prompts.message(notice.stop);
         fnc_set(u"on"_s);
+    } else {
+        fnc_set(runMode ? u"off"_s : u"on"_s);
     }
     // Nobody may be there to answer: what went wrong is shown without stopping the schedule,
     // and the next scheduled minute tries again. The notice stands over the log list, where the
@@ -341,6 +382,9 @@ void Form_sweeprun::Timer1_Timer() {
     if (!problems.isEmpty()) {
         m_prompts.notify(notice.headline + u'\n' + problems.join(u'\n'),
                          QRect(DataGrid2->mapToGlobal(QPoint()), DataGrid2->size()));
+    }
+    if (Preview != nullptr && Preview->isVisible()) {
+        Preview->plan(m_schedule);  // what is left for the next run
     }
     if (m_closeRequested) {
         close();

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "disk/file_system.h"
 #include "rules/rule_checks.h"
@@ -53,6 +54,10 @@ public:
     void Command7_Click();
     void DataGrid1_SelChange();
     void Timer1_Timer();
+    // 予定: opens the preview of the next run, or plans it again.
+    void openPreview();
+    // 今すぐ実行: after the user's yes, a run of the stored rules now, like a scheduled one.
+    void runNow();
 
     const Schedule& schedule() const { return m_schedule; }
     bool running() const { return m_running; }
@@ -79,6 +84,7 @@ public:
     QPushButton* Command4;                 // 削除
     QPushButton* Command5;                 // 選択 (destination)
     QPushButton* Command7;                 // 設定
+    QPushButton* PreviewButton;            // 予定
     QLineEdit* Text1;                      // source directory
     QLineEdit* Text2;                      // retention days
     QLineEdit* Text3;                      // extension
@@ -97,6 +103,7 @@ public:
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
+    class PreviewWindow* Preview = nullptr;  // made when first asked for
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +111,9 @@ protected:
 
 private:
     void buildControls();
+    // The run itself, for the scheduled minute given or, without one, asked for by the user.
+    void runMaintenance(const std::optional<QDateTime>& minute);
+    void setEditorsEnabled(bool enable);
     // The log list fills its group, below the search line while that is open.
     void placeLogGrid();
     void saveLogCsv();

@@ -1,0 +1,168 @@
+#include "ui/preview_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPointer>
+#include <QShortcut>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include "run/run_notice.h"
+#include "schedule/next_run_text.h"
+#include "schedule/number_text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Rules with more files than this are shown folded; a click unfolds them.
+constexpr qsizetype kUnfoldedFiles = 10000;
+
+}  // namespace
+
+PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const Clock& clock,
+                             QWidget* parent)
+    : QWidget(parent, Qt::Window), m_values(values), m_fs(fs), m_clock(clock) {
+    setObjectName(u"PreviewWindow"_s);
+    setWindowTitle(u"予定"_s);
+    Basis = new QComboBox;
+    Basis->addItems({u"次回の予定時刻"_s, u"今"_s});
+    When = new QLabel;
+    List = new QTreeView;
+    List->setModel(&m_model);
+    List->setUniformRowHeights(true);  // a million rows are laid out without being asked
+    List->setTextElideMode(Qt::ElideMiddle);
+    List->setWordWrap(false);
+    List->setAlternatingRowColors(true);
+    Status = new QLabel;
+    Status->setWordWrap(true);
+    Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    CancelButton = new QPushButton(u"キャンセル"_s);
+    RunNowButton = new QPushButton(u"今すぐ実行"_s);
+    CloseButton = new QPushButton(u"閉じる"_s);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(new QLabel(u"実行の時点:"_s));
+    top->addWidget(Basis);
+    top->addWidget(When, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Status, 1);
+    bottom->addWidget(CancelButton);
+    bottom->addWidget(RunNowButton);
+    bottom->addWidget(CloseButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(List, 1);
+    layout->addLayout(bottom);
+
+    const QFontMetrics metrics = List->fontMetrics();
+    QHeaderView* header = List->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(PlanModel::Target, QHeaderView::Stretch);
+    const auto fit = [&](int column, const QString& widest) {
+        List->setColumnWidth(column,
+                             metrics.horizontalAdvance(widest) + metrics.averageCharWidth() * 3);
+    };
+    fit(PlanModel::Process, u"移動失敗"_s);
+    fit(PlanModel::Count, u"1,000,000 件"_s);
+    fit(PlanModel::Stamp, u"2000/00/00 00:00:00"_s);
+    fit(PlanModel::Size, u"999.9 MB"_s);
+    resize(metrics.averageCharWidth() * 130, metrics.height() * 30);
+
+    m_countTimer.setInterval(250);
+    connect(&m_countTimer, &QTimer::timeout, this, &PreviewWindow::showCount);
+    connect(Basis, &QComboBox::activated, this, [this] { plan(m_schedule); });
+    connect(CancelButton, &QPushButton::clicked, this, &PreviewWindow::cancelPlan);
+    connect(RunNowButton, &QPushButton::clicked, this, &PreviewWindow::runNowRequested);
+    connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
+    CancelButton->setEnabled(false);
+}
+
+void PreviewWindow::plan(const Schedule& schedule) {
+    cancelPlan();
+    m_schedule = schedule;
+    const QDateTime now = m_clock.now();
+    const std::optional<QDateTime> next = nextRunAt(now, schedule);
+    const bool asOfNext = Basis->currentIndex() == 0 && next.has_value();
+    const QDateTime runAt = asOfNext ? *next : now;
+    When->setText(asOfNext ? runMinuteText(runAt) + u" の実行"_s
+                  : Basis->currentIndex() == 0
+                      ? u"次回の予定がないため、今 "_s + runAt.toString(u"HH:mm:ss"_s) +
+                            u" に実行した場合"_s
+                      : u"今 "_s + runAt.toString(u"HH:mm:ss"_s) + u" に実行した場合"_s);
+
+    const quint64 generation = ++m_generation;
+    auto progress = std::make_shared<PlanProgress>();
+    m_progress = progress;
+    m_model.setPlan(nullptr);
+    CancelButton->setEnabled(true);
+    showCount();
+    m_countTimer.start();
+    // A million files take seconds to list and check: the windows repaint meanwhile.
+    QThreadPool::globalInstance()->start([values = m_values, fs = &m_fs, runAt, progress,
+                                          generation, window = QPointer<PreviewWindow>(this)] {
+        auto plan = std::make_shared<const RunPlan>(planRun(values, *fs, runAt, *progress));
+        QMetaObject::invokeMethod(
+            qApp,
+            [window, generation, plan] {
+                if (window != nullptr && window->m_generation == generation) {
+                    window->showPlan(plan);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void PreviewWindow::cancelPlan() {
+    if (m_progress == nullptr) {
+        return;
+    }
+    m_progress->cancel = true;
+    m_progress.reset();
+    ++m_generation;  // whatever it still sends is dropped
+    m_countTimer.stop();
+    CancelButton->setEnabled(false);
+    Status->setText(u"中止しました"_s);
+}
+
+void PreviewWindow::setRunAllowed(bool allowed) {
+    RunNowButton->setEnabled(allowed);
+}
+
+void PreviewWindow::showCount() {
+    if (m_progress != nullptr) {
+        Status->setText(u"計算中 "_s + countText(m_progress->files.load()) + u" 件…"_s);
+    }
+}
+
+void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
+    m_progress.reset();
+    m_countTimer.stop();
+    CancelButton->setEnabled(false);
+    m_model.setPlan(plan);
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        if (plan->rules[row].fileCount <= kUnfoldedFiles) {
+            List->expand(m_model.index(row, 0));
+        }
+    }
+    qint64 bytes = 0;
+    for (const RunPlan::PlannedRule& rule : plan->rules) {
+        bytes += rule.bytes;
+    }
+    QString text = plan->outcome.storageError;
+    if (text.isEmpty()) {
+        text = u"計 "_s + filesAndSizeText(static_cast<qsizetype>(plan->files.size()), bytes);
+        if (const QString stop = directoryStopMessage(plan->outcome); !stop.isEmpty()) {
+            text += u"\n実行はここで止まります: "_s + stop;
+        }
+    }
+    Status->setText(text);
+}
+
+void PreviewWindow::closeEvent(QCloseEvent* event) {
+    cancelPlan();
+    QWidget::closeEvent(event);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeView>
+#include <QWidget>
+#include <memory>
+
+#include "disk/file_system.h"
+#include "schedule/schedule.h"
+#include "storage/module_values.h"
+#include "ui/plan_model.h"
+#include "ui/prompts.h"
+
+// 予定: what the next run would do, rule by rule and file by file, worked out on a worker
+// thread while the windows go on. Beside the main window, not over it: it can stay open.
+class PreviewWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    PreviewWindow(const ModuleValues& values, FileSystem& fs, const Clock& clock, QWidget* parent);
+
+    // Works the plan out again, as of the schedule's next minute or now, as Basis says; a plan
+    // still under way is dropped.
+    void plan(const Schedule& schedule);
+    // Stops the plan under way, if any.
+    void cancelPlan();
+    // 今すぐ実行 cannot be pressed while a run works.
+    void setRunAllowed(bool allowed);
+    bool planning() const { return m_progress != nullptr; }
+    const PlanModel& model() const { return m_model; }
+
+    QComboBox* Basis;  // 次回の予定時刻 / 今
+    QLabel* When;      // the time the plan is as of
+    QTreeView* List;
+    QLabel* Status;  // the running count, then the totals and what would stop the run
+    QPushButton* CancelButton;
+    QPushButton* RunNowButton;
+    QPushButton* CloseButton;
+
+signals:
+    void runNowRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void showPlan(const std::shared_ptr<const RunPlan>& plan);
+    void showCount();
+
+    ModuleValues m_values;
+    FileSystem& m_fs;
+    const Clock& m_clock;
+    Schedule m_schedule;
+    PlanModel m_model;
+    std::shared_ptr<PlanProgress> m_progress;  // of the plan under way; null when none is
+    quint64 m_generation = 0;
+    QTimer m_countTimer;
+};
