@@ -1,7 +1,8 @@
 // Times sweeprun-batch against the floor (what the kernel needs for the same files, no log),
 // find, mv, cp, tmpreaper and systemd-tmpfiles on identical trees of old files, in RAM and on
 // disk, rotating which goes first; then peak memory at 100 000 and 1 000 000 files, and a run
-// started by the window's timer. Prints medians, ratios and whether each target is met.
+// started by the window's timer; then the preview of the next run against the dry run and the
+// listing. Prints medians, ratios and whether each target is met.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -291,6 +292,53 @@ struct Bench {
                 longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10));
         }
     }
+
+    // The preview of the next run against sweeprun-batch --dry-run and against the listing
+    // alone, with `count` old files to move in one directory (RAM), and the preview window's
+    // repaints while it works. Nothing changes the tree, so the three take turns on one.
+    void preview(int count, int repeats) {
+        QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
+        makeTree(root.path() + u"/src"_s, count, 16, "log");
+        QDir().mkpath(root.path() + u"/dst"_s);
+        const QString db = makeDatabase(root.path(), u"移動"_s, "log");
+        std::map<int, std::vector<double>> times;  // 0 listing, 1 preview, 2 dry run
+        double longestGapMs = 0;
+        double slowestRepaints = 1e9;
+        long previewPeak = 0;
+        for (int round = 0; round < repeats; ++round) {
+            for (int turn = 0; turn < 3; ++turn) {
+                const int what = (turn + round) % 3;
+                if (what == 0) {
+                    const Timing timing =
+                        timeCommand({QStringLiteral(BENCH_PREVIEW), db, u"--list"_s}, true);
+                    times[0].push_back(std::atof(timing.output.constData()));
+                } else if (what == 1) {
+                    const Timing timing = timeCommand({QStringLiteral(BENCH_PREVIEW), db}, true);
+                    double seconds = 0;
+                    double gapMs = 0;
+                    double repaints = 0;
+                    std::sscanf(timing.output.constData(), "%lf %lf %lf", &seconds, &gapMs,
+                                &repaints);
+                    times[1].push_back(seconds);
+                    longestGapMs = std::max(longestGapMs, gapMs);
+                    slowestRepaints = std::min(slowestRepaints, repaints);
+                    previewPeak = std::max(previewPeak, timing.peakKiB);
+                } else {
+                    times[2].push_back(
+                        timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db, u"--dry-run"_s})
+                            .seconds);
+                }
+            }
+        }
+        std::printf("preview of %d files to move in one directory (RAM):\n", count);
+        std::printf("  listing %.3f s, preview %.3f s, sweeprun-batch --dry-run %.3f s\n",
+                    median(times[0]), median(times[1]), median(times[2]));
+        ratio("preview / listing", median(times[1]), median(times[0]), 2.0);
+        std::printf(
+            "  preview: longest wait for events %.0f ms, %.1f repaints a second "
+            "(target >= 10) %s; peak memory %.1f MiB\n",
+            longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10), previewPeak / 1024.0);
+    }
 };
 
 // Registering a rule at the top of a full table of 999 rules, and deleting it again: each
@@ -328,6 +376,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
+    QString only;  // "preview": only the preview's figures
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -345,18 +394,29 @@ int main(int argc, char* argv[]) {
             bench.ram = value;
         } else if (args[i] == u"--disk"_s) {
             bench.disk = value;
+        } else if (args[i] == u"--only"_s) {
+            only = value;
         }
     }
     std::printf("bench: %d rounds; %d cores; %s\n", bench.rounds,
                 static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
                 qPrintable(QSysInfo::prettyProductName()));
+    if (only == u"preview"_s) {
+        bench.preview(bench.files, bench.rounds);
+        if (bench.millionFiles > 0) {
+            bench.preview(bench.millionFiles, 1);
+        }
+        return 0;
+    }
     timeRenumbering(bench.ram);
     bench.speed();
     std::printf("peak memory of sweeprun-batch over these runs: %.1f MiB (target <= 64 MiB) %s\n",
                 bench.peakKiB / 1024.0, verdict(bench.peakKiB <= 64 * 1024));
     bench.windowAndMemory(bench.files, true);
+    bench.preview(bench.files, bench.rounds);
     if (bench.millionFiles > 0) {
         bench.windowAndMemory(bench.millionFiles, false);
+        bench.preview(bench.millionFiles, 1);
     }
     return 0;
 }

@@ -54,6 +54,7 @@ void statRange(int directory, Listing& listing, size_t first, size_t last,
             file.nameSize = kNotAFile;  // gone since readdir, or not a plain file
         } else {
             file.mtime = info.st_mtim.tv_sec;
+            file.size = info.st_size;
             file.device = info.st_dev;
             file.inode = info.st_ino;
         }
@@ -90,7 +91,7 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
             (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
             continue;
         }
-        listing.files.push_back({0, 0, 0, listing.names.size(), name.size()});
+        listing.files.push_back({0, 0, 0, 0, listing.names.size(), name.size()});
         listing.names.insert(listing.names.end(), name.begin(), name.end());
         listing.names.push_back('\0');
         if (progress && listing.files.size() % kProgressEvery == 0) {
@@ -126,4 +127,32 @@ void sortListing(Listing& listing) {
                   }
                   return listing.nameView(a) < listing.nameView(b);
               });
+}
+
+DirectoryNames ReadNames(int directory) {
+    DirectoryNames read;
+    const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
+    if (dir == nullptr) {
+        read.error = errno;
+        if (streamFd >= 0) {
+            ::close(streamFd);
+        }
+        return read;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            read.error = errno;
+            break;
+        }
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") {
+            read.names.emplace_back(name);
+        }
+    }
+    ::closedir(dir);
+    std::sort(read.names.begin(), read.names.end());
+    return read;
 }

@@ -5,12 +5,14 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 // One listed file: its time and identity, and where its name stands in the listing's names.
 struct ListedFile {
     qint64 mtime;  // modification time, seconds since the epoch
+    qint64 size;
     dev_t device;
     ino_t inode;
     size_t nameOffset;
@@ -33,6 +35,14 @@ struct Listing {
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
 Listing ReadDir(int directory, const QString& extension,
                 const std::function<void()>& progress = {});
+
+// Every name in the open directory, of any kind, "." and ".." left out, sorted by their bytes;
+// `error` is errno when it could not be read.
+struct DirectoryNames {
+    std::vector<std::string> names;
+    int error = 0;
+};
+DirectoryNames ReadNames(int directory);
 
 // What a listing matches names against: "." and the extension, in lower case.
 QByteArray listedSuffix(const QString& extension);

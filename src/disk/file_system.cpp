@@ -38,9 +38,13 @@ FileResult PosixFileSystem::statOpen(int fd, struct stat& info) {
     return FileResult::success();
 }
 
-Listing PosixFileSystem::listDirectory(int directory, const QString& extension,
-                                       const std::function<void()>& progress) {
-    return ReadDir(directory, extension, progress);
+std::shared_ptr<const Listing> PosixFileSystem::listDirectory(
+    int directory, const QString& extension, const std::function<void()>& progress) {
+    return std::make_shared<const Listing>(ReadDir(directory, extension, progress));
+}
+
+DirectoryNames PosixFileSystem::listNames(int directory) {
+    return ReadNames(directory);
 }
 
 void PosixFileSystem::removeDeadTemporaries(int directory) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
 
 #include "disk/file_lister.h"
 #include "disk/safe_directory.h"
@@ -31,9 +32,12 @@ public:
     virtual OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) = 0;
     // fstat of an open file or directory.
     virtual FileResult statOpen(int fd, struct stat& info) = 0;
-    // The directory's files of the extension, oldest first (see ReadDir).
-    virtual Listing listDirectory(int directory, const QString& extension,
-                                  const std::function<void()>& progress) = 0;
+    // The directory's files of the extension, oldest first (see ReadDir). Shared, so that what
+    // stands between the run and the disk can keep it without a copy of a million names.
+    virtual std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                         const std::function<void()>& progress) = 0;
+    // Every name in the directory, of any kind (see ReadNames).
+    virtual DirectoryNames listNames(int directory) = 0;
     // Removes the copy temporaries that dead writers left in the directory (see CopyTemporary).
     virtual void removeDeadTemporaries(int directory) = 0;
     // fstatat without following a link.
@@ -70,8 +74,9 @@ class PosixFileSystem : public FileSystem {
 public:
     OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override;
-    Listing listDirectory(int directory, const QString& extension,
-                          const std::function<void()>& progress) override;
+    std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const std::function<void()>& progress) override;
+    DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int directory) override;
     FileResult statAt(int directory, const char* name, struct stat& info) override;
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,

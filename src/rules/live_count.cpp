@@ -17,7 +17,9 @@ RuleCount countRuleFiles(FileSystem& fs, const Rule& rule, const QDateTime& now,
                            : RuleCount::Status::Unreadable;
         return count;
     }
-    const Listing listing = fs.listDirectory(source.fd.get(), rule.extension, {});
+    const std::shared_ptr<const Listing> shared =
+        fs.listDirectory(source.fd.get(), rule.extension, {});
+    const Listing& listing = *shared;
     if (listing.error != 0) {
         count.status = RuleCount::Status::Unreadable;
         return count;

@@ -66,20 +66,21 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
             removeDeadTemporariesOnce(destination.get());
         }
     }
-    const Listing listing = m_fs.listDirectory(source.get(), rule.extension, [this] {
-        if (m_observer != nullptr) {
-            m_observer->working();
-        }
-    });
-    if (listing.error != 0) {
+    const std::shared_ptr<const Listing> listing =
+        m_fs.listDirectory(source.get(), rule.extension, [this] {
+            if (m_observer != nullptr) {
+                m_observer->working();
+            }
+        });
+    if (listing->error != 0) {
         outcome.failures.append(
-            {rule.order, rule.process, rule.source, FileResult::fromErrno(listing.error).reason});
+            {rule.order, rule.process, rule.source, FileResult::fromErrno(listing->error).reason});
         return true;
     }
     const RuleDirectories directories{rule, source.get(), rule.copies() ? destination.get() : -1,
                                       ontoItself,
                                       cutoffText(runAt, retentionNumber(rule.retention))};
-    handleAll(directories, listing, dateTimeText(runAt), outcome);
+    handleAll(directories, *listing, dateTimeText(runAt), outcome);
     return true;
 }
 

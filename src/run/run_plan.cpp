@@ -28,8 +28,7 @@ public:
         }
         RunPlan::PlannedRule& rule = m_plan.rules.last();
         const qsizetype nameFrom = rule.rule.source.size() + 1;
-        m_plan.files.push_back(
-            {report.mtime, report.size, m_plan.names.size(), report.path.size() - nameFrom});
+        m_plan.files.push_back({report.mtime, report.size, m_plan.names.size()});
         m_plan.names.append(QStringView(report.path).mid(nameFrom));
         if (report.status == FileStatus::Failed) {
             m_plan.failures.insert(static_cast<qsizetype>(m_plan.files.size()) - 1, report.reason);
@@ -53,17 +52,18 @@ private:
 
 }  // namespace
 
+QString RunPlan::name(qsizetype file) const {
+    const auto index = static_cast<size_t>(file);
+    const qsizetype end = index + 1 < files.size() ? files[index + 1].nameAt : names.size();
+    return names.mid(files[index].nameAt, end - files[index].nameAt);
+}
+
 QString RunPlan::path(const PlannedRule& rule, qsizetype file) const {
-    const PlannedFile& planned = files[static_cast<size_t>(file)];
-    return rule.rule.source + u'/' + names.mid(planned.nameAt, planned.nameLength);
+    return rule.rule.source + u'/' + name(file);
 }
 
 QString RunPlan::target(const PlannedRule& rule, qsizetype file) const {
-    if (!rule.rule.copies()) {
-        return {};
-    }
-    const PlannedFile& planned = files[static_cast<size_t>(file)];
-    return rule.rule.destination + u'/' + names.mid(planned.nameAt, planned.nameLength);
+    return rule.rule.copies() ? rule.rule.destination + u'/' + name(file) : QString();
 }
 
 RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,

@@ -26,8 +26,7 @@ struct RunPlan {
     struct PlannedFile {
         qint64 mtime;
         qint64 size;
-        qsizetype nameAt;  // its name's text form is names.mid(nameAt, nameLength)
-        qsizetype nameLength;
+        qsizetype nameAt;  // its name's text form starts there in names, and ends at the next's
     };
 
     QDateTime runAt;
@@ -39,6 +38,7 @@ struct RunPlan {
     RunOutcome outcome;
     bool cancelled = false;
 
+    QString name(qsizetype file) const;
     QString path(const PlannedRule& rule, qsizetype file) const;
     QString target(const PlannedRule& rule, qsizetype file) const;  // empty for a deletion
 };

@@ -1,86 +1,208 @@
 #include "run/tree_model.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
-TreeModel::Changes* TreeModel::changesOf(int directory, bool create) {
-    struct stat info {};
-    if (!m_disk.statOpen(directory, info).ok()) {
-        return nullptr;
-    }
-    const std::pair<dev_t, ino_t> key{info.st_dev, info.st_ino};
-    if (create) {
-        return &m_changes[key];
-    }
-    const auto found = m_changes.find(key);
-    return found == m_changes.end() ? nullptr : &found->second;
+namespace {
+
+void fill(struct stat& info, qint64 size, qint64 mtime, dev_t device, ino_t inode) {
+    info = {};
+    info.st_dev = device;
+    info.st_ino = inode;
+    info.st_mode = S_IFREG | 0644;
+    info.st_nlink = 1;
+    info.st_size = size;
+    info.st_mtim.tv_sec = mtime;
 }
 
-Listing TreeModel::listDirectory(int directory, const QString& extension,
-                                 const std::function<void()>& progress) {
-    Listing listing = m_disk.listDirectory(directory, extension, progress);
-    const Changes* changes = changesOf(directory, false);
-    if (listing.error != 0 || changes == nullptr) {
-        return listing;
+}  // namespace
+
+OpenedDirectory TreeModel::openDirectory(const QByteArray& path, bool mayBePathOnly) {
+    OpenedDirectory opened = m_disk.openDirectory(path, mayBePathOnly);
+    forget();
+    struct stat info {};
+    if (opened.status == OpenedDirectory::Status::Open &&
+        m_disk.statOpen(opened.fd.get(), info).ok()) {
+        m_opened[opened.fd.get()] = {info.st_dev, info.st_ino};  // a reused number is replaced
     }
-    std::erase_if(listing.files, [&](const ListedFile& file) {
-        return changes->removed.contains(file.inode) ||
-               changes->placed.contains(listing.nameView(file));
-    });
-    const QByteArray suffix = listedSuffix(extension);
-    for (const auto& [name, placed] : changes->placed) {
-        if (hasListedSuffix(name, suffix)) {
-            listing.files.push_back({placed.mtime.tv_sec, placed.device, placed.inode,
-                                     listing.names.size(), name.size()});
-            listing.names.insert(listing.names.end(), name.begin(), name.end());
-            listing.names.push_back('\0');
+    return opened;
+}
+
+bool TreeModel::keyOf(int directory, DirectoryKey& key) {
+    if (const auto found = m_opened.find(directory); found != m_opened.end()) {
+        key = found->second;
+        return true;
+    }
+    struct stat info {};
+    if (!m_disk.statOpen(directory, info).ok()) {
+        return false;
+    }
+    key = {info.st_dev, info.st_ino};
+    return true;
+}
+
+TreeModel::Changes* TreeModel::changesOf(const DirectoryKey& key, bool create) {
+    // A rule asks for the same two directories file after file.
+    for (const auto& [known, changes] : m_recentChanges) {
+        if (changes != nullptr && known == key) {
+            return changes;
         }
     }
-    sortListing(listing);
+    Changes* changes = nullptr;
+    if (create) {
+        changes = &m_changes[key];
+    } else if (const auto found = m_changes.find(key); found != m_changes.end()) {
+        changes = &found->second;
+    }
+    if (changes != nullptr) {
+        m_recentChanges[m_recentNext] = {key, changes};
+        m_recentNext = (m_recentNext + 1) % m_recentChanges.size();
+    }
+    return changes;
+}
+
+const TreeModel::Placed* TreeModel::Changes::placedAs(std::string_view name) const {
+    const size_t index = placedNames.find(name);
+    return index != NameIndex::kNone && placed[index].present ? &placed[index] : nullptr;
+}
+
+std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QString& extension,
+                                                        const std::function<void()>& progress) {
+    std::shared_ptr<const Listing> listing = m_disk.listDirectory(directory, extension, progress);
+    forget();
+    DirectoryKey key;
+    if (listing->error != 0 || !keyOf(directory, key)) {
+        return listing;
+    }
+    if (const Changes* changes = changesOf(key, false)) {
+        auto changed = std::make_shared<Listing>(*listing);
+        std::erase_if(changed->files, [&](const ListedFile& file) {
+            return changes->removed.contains(file.inode) ||
+                   changes->placedAs(changed->nameView(file)) != nullptr;
+        });
+        const QByteArray suffix = listedSuffix(extension);
+        for (size_t index = 0; index < changes->placed.size(); ++index) {
+            const Placed& placed = changes->placed[index];
+            const std::string_view name = changes->placedNames.name(index);
+            if (placed.present && hasListedSuffix(name, suffix)) {
+                changed->files.push_back({placed.mtime, placed.size, key.first, placed.inode,
+                                          changed->names.size(), name.size()});
+                changed->names.insert(changed->names.end(), name.begin(), name.end());
+                changed->names.push_back('\0');
+            }
+        }
+        sortListing(*changed);
+        listing = std::move(changed);
+    }
+    m_listed.directory = key;
+    m_listed.listing = listing;
+    m_listed.next = 0;
     return listing;
 }
 
+DirectoryNames TreeModel::listNames(int directory) {
+    DirectoryNames read = m_disk.listNames(directory);
+    DirectoryKey key;
+    const Changes* changes = keyOf(directory, key) ? changesOf(key, false) : nullptr;
+    if (read.error != 0 || changes == nullptr) {
+        return read;
+    }
+    std::erase_if(read.names, [&](const std::string& name) {
+        struct stat info {};
+        return !statAt(directory, name.c_str(), info).ok();
+    });
+    for (size_t index = 0; index < changes->placed.size(); ++index) {
+        const std::string_view name = changes->placedNames.name(index);
+        if (changes->placed[index].present &&
+            !std::binary_search(read.names.begin(), read.names.end(), name)) {
+            read.names.emplace_back(name);
+        }
+    }
+    std::sort(read.names.begin(), read.names.end());
+    return read;
+}
+
+void TreeModel::remember(int directory, const char* name, const struct stat& info) {
+    m_lastStat.directory = directory;
+    m_lastStat.name = name;
+    m_lastStat.info = info;
+}
+
 FileResult TreeModel::statAt(int directory, const char* name, struct stat& info) {
-    const Changes* changes = changesOf(directory, false);
+    if (m_lastStat.directory == directory && m_lastStat.name == name) {
+        info = m_lastStat.info;
+        return FileResult::success();
+    }
+    DirectoryKey key;
+    if (!keyOf(directory, key)) {
+        return m_disk.statAt(directory, name, info);
+    }
+    // The run checks the files of a listing in its order, right after listing them.
+    if (const Listing* listed = m_listed.listing.get();
+        listed != nullptr && m_listed.directory == key && m_listed.next < listed->files.size() &&
+        std::strcmp(listed->name(listed->files[m_listed.next]), name) == 0) {
+        const ListedFile& file = listed->files[m_listed.next++];
+        fill(info, file.size, file.mtime, file.device, file.inode);
+        remember(directory, name, info);
+        return FileResult::success();
+    }
+    const Changes* changes = changesOf(key, false);
     if (changes != nullptr) {
-        if (const auto found = changes->placed.find(std::string_view(name));
-            found != changes->placed.end()) {
-            const Placed& placed = found->second;
-            info = {};
-            info.st_dev = placed.device;
-            info.st_ino = placed.inode;
-            info.st_mode = placed.mode;
-            info.st_nlink = 1;
-            info.st_size = placed.size;
-            info.st_mtim = placed.mtime;
+        if (const Placed* placed = changes->placedAs(name)) {
+            fill(info, placed->size, placed->mtime, key.first, placed->inode);
+            remember(directory, name, info);
             return FileResult::success();
+        }
+        if (changes->onDisk && changes->onDisk->find(name) == NameIndex::kNone) {
+            return FileResult::fromErrno(ENOENT);
         }
     }
     const FileResult result = m_disk.statAt(directory, name, info);
     if (result.ok() && changes != nullptr && changes->removed.contains(info.st_ino)) {
         return FileResult::fromErrno(ENOENT);
     }
+    if (result.ok()) {
+        remember(directory, name, info);
+    }
     return result;
 }
 
 FileResult TreeModel::place(int directory, const char* name, const struct stat& info,
                             bool sameFile) {
+    DirectoryKey key;
+    if (!keyOf(directory, key)) {
+        return FileResult::fromErrno(EBADF);
+    }
+    Changes& changes = *changesOf(key, true);
+    if (!changes.onDisk) {
+        // Read once, the folder's names answer for every file put into it.
+        if (const DirectoryNames read = m_disk.listNames(directory); read.error == 0) {
+            NameIndex& names = changes.onDisk.emplace();
+            bool added = false;
+            for (const std::string& name : read.names) {
+                names.insert(name, added);
+            }
+        }
+    }
     struct stat there {};
     const bool taken = statAt(directory, name, there).ok();
     if (taken && S_ISDIR(there.st_mode)) {
         return FileResult::fromErrno(EISDIR);  // what renaming a file over a folder answers
     }
-    Changes* changes = changesOf(directory, true);
-    struct stat folder {};
-    if (changes == nullptr || !m_disk.statOpen(directory, folder).ok()) {
-        return FileResult::fromErrno(EBADF);
+    forget();
+    const Placed placed{info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
+                        true};
+    bool added = false;
+    const size_t index = changes.placedNames.insert(name, added);
+    if (added) {
+        changes.placed.push_back(placed);
+    } else {
+        changes.placed[index] = placed;  // what the run put there before is replaced
     }
-    if (taken) {
-        changes->removed.insert(there.st_ino);  // replaced; a placed file is simply overwritten
+    if (taken && (added || !changes.placed[index].present)) {
+        changes.removed.insert(there.st_ino);  // the disk's file there is replaced
     }
-    changes->placed.insert_or_assign(
-        std::string(name),
-        Placed{info.st_size, info.st_mtim, info.st_mode, sameFile ? info.st_dev : folder.st_dev,
-               sameFile ? info.st_ino : m_nextInode++});
     return FileResult::success();
 }
 
@@ -110,30 +232,39 @@ FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct s
 
 FileResult TreeModel::renameFile(int sourceDir, const char* name, int targetDir) {
     struct stat info {};
+    DirectoryKey key;
     FileResult result = statAt(sourceDir, name, info);
+    if (result.ok() && !keyOf(sourceDir, key)) {
+        result = FileResult::fromErrno(EBADF);
+    }
     if (result.ok()) {
         result = place(targetDir, name, info, true);
     }
-    return result.ok() ? removeFile(sourceDir, name) : result;
+    if (result.ok()) {
+        remove(*changesOf(key, true), name, info);
+    }
+    return result;
 }
 
 FileResult TreeModel::removeFile(int directory, const char* name) {
-    Changes* changes = changesOf(directory, true);
-    if (changes == nullptr) {
-        return FileResult::fromErrno(EBADF);
-    }
-    if (const auto found = changes->placed.find(std::string_view(name));
-        found != changes->placed.end()) {
-        changes->placed.erase(found);
-        return FileResult::success();
-    }
     struct stat info {};
-    const FileResult result = m_disk.statAt(directory, name, info);
+    DirectoryKey key;
+    FileResult result = statAt(directory, name, info);
+    if (result.ok() && !keyOf(directory, key)) {
+        result = FileResult::fromErrno(EBADF);
+    }
     if (result.ok()) {
-        if (changes->removed.contains(info.st_ino)) {
-            return FileResult::fromErrno(ENOENT);
-        }
-        changes->removed.insert(info.st_ino);
+        remove(*changesOf(key, true), name, info);
     }
     return result;
+}
+
+void TreeModel::remove(Changes& changes, const char* name, const struct stat& info) {
+    forget();
+    if (const size_t index = changes.placedNames.find(name);
+        index != NameIndex::kNone && changes.placed[index].present) {
+        changes.placed[index].present = false;  // what stood there before is already taken away
+    } else {
+        changes.removed.insert(info.st_ino);
+    }
 }

@@ -2,29 +2,35 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "disk/file_system.h"
+#include "run/compact_sets.h"
 
 // The disk as a run will leave it, for a run that changes nothing: everything is read from the
 // disk, and every change is kept in a model of the tree instead of being made. So each rule
 // sees what the rules before it leave: a file moved or copied into its folder is there, with
 // the time stamp and size it will carry, and a file deleted or moved away is gone.
+//
+// A million files cost the model no more than their listing: a file the run checks right after
+// listing it is answered from the listing, and a name in a folder the run puts files into from
+// the folder's names, read once.
 class TreeModel : public FileSystem {
 public:
     explicit TreeModel(FileSystem& disk) : m_disk(disk) {}
 
-    OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override {
-        return m_disk.openDirectory(path, mayBePathOnly);
-    }
+    OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override { return m_disk.statOpen(fd, info); }
-    Listing listDirectory(int directory, const QString& extension,
-                          const std::function<void()>& progress) override;
+    std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const std::function<void()>& progress) override;
+    DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int) override {}
     FileResult statAt(int directory, const char* name, struct stat& info) override;
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
@@ -36,34 +42,56 @@ public:
     FileResult removeFile(int directory, const char* name) override;
 
 private:
-    // A file the run puts into a directory.
+    using DirectoryKey = std::pair<dev_t, ino_t>;
+
+    // A file the run puts into a directory; `present` is false once the run takes it away again.
+    // Its device is the directory's.
     struct Placed {
         qint64 size;
-        timespec mtime;
-        mode_t mode;
-        dev_t device;
+        qint64 mtime;
         ino_t inode;
-    };
-    struct NameHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
+        bool present;
     };
     // What the run changes in one directory. A file of the disk it takes away is known by its
     // inode, which costs less than its name and cannot be confused with a file put there later.
     struct Changes {
-        std::unordered_set<ino_t> removed;
-        std::unordered_map<std::string, Placed, NameHash, std::equal_to<>> placed;
+        InodeSet removed;
+        NameIndex placedNames;
+        std::vector<Placed> placed;       // by the index of the name in placedNames
+        std::optional<NameIndex> onDisk;  // the disk's names, once read
+
+        const Placed* placedAs(std::string_view name) const;
     };
 
-    // The changes made in the directory so far; `create` adds an empty record if there is none.
-    Changes* changesOf(int directory, bool create);
-    // Puts a file like `info` under `name` in the directory; `sameFile` keeps its identity, as a
+    // The directory's device and inode; false when it cannot be told.
+    bool keyOf(int directory, DirectoryKey& key);
+    Changes* changesOf(const DirectoryKey& key, bool create);
+    // Puts a file like `info` under `name` in the directory; `sameFile` keeps its inode, as a
     // rename does.
     FileResult place(int directory, const char* name, const struct stat& info, bool sameFile);
+    // Takes away `name`, which statAt found as `info`.
+    void remove(Changes& changes, const char* name, const struct stat& info);
+    void remember(int directory, const char* name, const struct stat& info);
+    void forget() { m_lastStat.directory = -1; }
 
     FileSystem& m_disk;
-    std::map<std::pair<dev_t, ino_t>, Changes> m_changes;
+    std::map<DirectoryKey, Changes> m_changes;  // its entries stay where they are
+    std::array<std::pair<DirectoryKey, Changes*>, 2> m_recentChanges{};
+    size_t m_recentNext = 0;
+    // The directories the run opened, by descriptor: a run works only in those, and asking the
+    // disk for each file's directory again would cost as much as the file itself.
+    std::unordered_map<int, DirectoryKey> m_opened;
+    // The last listing handed out, and how far the run has checked its files, in its order.
+    struct {
+        DirectoryKey directory;
+        std::shared_ptr<const Listing> listing;
+        size_t next = 0;
+    } m_listed;
+    // The last file statAt found, as the run checks a file and then acts on it at once.
+    struct {
+        int directory = -1;
+        std::string name;
+        struct stat info {};
+    } m_lastStat;
     ino_t m_nextInode = ino_t(1) << (sizeof(ino_t) * 8 - 1);  // beyond what a disk hands out
 };

@@ -13,6 +13,7 @@ public:
     bool renameAcrossDevices = false;  // every rename answers as between two file systems
     int movesAcross = 0;
     std::function<void(const char* name)> beforeCheck;    // runs before each re-check
+    std::function<void()> beforeListing;                  // runs before each listing
     std::function<void(const char* name)> afterMoveCopy;  // once a move's copy is written
 
     FileResult statAt(int directory, const char* name, struct stat& info) override {
@@ -20,6 +21,14 @@ public:
             beforeCheck(name);
         }
         return PosixFileSystem::statAt(directory, name, info);
+    }
+
+    std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const std::function<void()>& progress) override {
+        if (beforeListing) {
+            beforeListing();
+        }
+        return PosixFileSystem::listDirectory(directory, extension, progress);
     }
 
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSemaphore>
 #include <QTest>
+#include <QThreadPool>
 
 #include "schedule/schedule_store.h"
 #include "support/chained_trees.h"
@@ -94,17 +95,17 @@ TEST_F(PreviewTest, ShowsTheNextRunOrANowRunAndRunsNowOnceConfirmed) {
 }
 
 TEST_F(PreviewTest, CancelStopsThePlanWhileTheWindowsGoOn) {
-    QSemaphore checking;
+    QSemaphore listing;
     QSemaphore goOn;
-    fs.beforeCheck = [&](const char*) {  // the worker waits at its first file
-        checking.release();
+    fs.beforeListing = [&] {  // the worker waits at its first folder
+        listing.release();
         goOn.acquire();
     };
     Form_sweeprun& f = startOnChainedTree();
     QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
     ASSERT_NE(f.Preview, nullptr);
     PreviewWindow& preview = *f.Preview;
-    ASSERT_TRUE(checking.tryAcquire(1, 5000));
+    ASSERT_TRUE(listing.tryAcquire(1, 5000));
     QTest::qWait(300);  // the running count is drawn meanwhile
     EXPECT_EQ(preview.Status->text(), u"計算中 0 件…"_s);
     EXPECT_TRUE(preview.planning());
@@ -113,9 +114,9 @@ TEST_F(PreviewTest, CancelStopsThePlanWhileTheWindowsGoOn) {
     EXPECT_FALSE(preview.planning());
     EXPECT_EQ(preview.Status->text(), u"中止しました"_s);
     EXPECT_FALSE(preview.CancelButton->isEnabled());
-    fs.beforeCheck = nullptr;
     goOn.release(1000);
-    QTest::qWait(100);  // whatever the worker still sends is dropped
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50);  // whatever the worker still sent is dropped
     EXPECT_EQ(preview.Status->text(), u"中止しました"_s);
     EXPECT_EQ(preview.model().rowCount(), 0);
 
