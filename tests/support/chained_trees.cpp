@@ -81,6 +81,22 @@ void namesThatAreNotUtf8(TempTree& tree) {
     tree.addRule({u"002"_s, b, u""_s, u"log"_s, u"1"_s, kDeleteProcess});
 }
 
+// Enough names that each table of the model grows several times over.
+void hundredsOfFiles(TempTree& tree) {
+    const QString a = tree.dir(u"a"_s);
+    const QString b = tree.dir(u"b"_s);
+    const QString c = tree.dir(u"c"_s);
+    for (int i = 0; i < 300; ++i) {
+        rawFile(a, "f" + QByteArray::number(i) + ".log", daysOld(2 + i % 9));
+    }
+    for (int i = 0; i < 300; i += 3) {  // every third name stands in b already
+        rawFile(b, "f" + QByteArray::number(i) + ".log", daysOld(1 + i % 5));
+    }
+    tree.addRule({u"001"_s, a, b, u"log"_s, u"4"_s, kMoveProcess});
+    tree.addRule({u"002"_s, b, c, u"log"_s, u"7"_s, kCopyProcess});
+    tree.addRule({u"003"_s, b, u""_s, u"log"_s, u"6"_s, kDeleteProcess});
+}
+
 void stopsAtAMissingFolder(TempTree& tree) {
     const QString a = tree.dir(u"a"_s);
     tree.file(u"a/x.log"_s, "x", daysOld(3));
@@ -97,6 +113,7 @@ const std::vector<ChainedTree>& chainedTrees() {
         {"copy, then delete both sides", copyThenDelete},
         {"each rule reads the last one's destination", eachRuleReadsTheLastOnesDestination},
         {"names that are not UTF-8", namesThatAreNotUtf8},
+        {"hundreds of files", hundredsOfFiles},
         {"stops at a missing folder", stopsAtAMissingFolder},
     };
     return trees;
