@@ -23,8 +23,14 @@ bool alreadyCopied(FileSystem& fs, int targetDir, const char* name, const struct
 
 FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const OldFile& file) {
     const Rule& rule = directories.rule;
-    FileReport report{rule, file.path,        file.target, file.stamp, file.listed->mtime,
-                      0,    FileStatus::Done, {}};
+    FileReport report{.rule = rule,
+                      .path = file.path,
+                      .target = file.target,
+                      .stamp = file.stamp,
+                      .mtime = file.listed->mtime,
+                      .size = 0,
+                      .status = FileStatus::Done,
+                      .reason = {}};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {

@@ -321,6 +321,14 @@ void Form_sweeprun::openPreview() {
     if (Preview == nullptr) {
         Preview = new PreviewWindow(m_values, m_fs, m_clock, this);
         connect(Preview, &PreviewWindow::runNowRequested, this, &Form_sweeprun::runNow);
+        // Beside the window, as far as the screen allows, so the run it starts can be watched.
+        const QRect area = screen()->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int room = area.right() - frame.right() - decorationHeight() / 4;
+        Preview->resize(std::max(Preview->width() / 2, std::min(Preview->width(), room)),
+                        Preview->height());
+        Preview->move(std::min(frame.right() + 1, area.right() + 1 - Preview->width()),
+                      frame.top());
     }
     Preview->setRunAllowed(!m_running);
     Preview->show();
