@@ -43,23 +43,11 @@ bool TreeModel::keyOf(int directory, DirectoryKey& key) {
 }
 
 TreeModel::Changes* TreeModel::changesOf(const DirectoryKey& key, bool create) {
-    // A rule asks for the same two directories file after file.
-    for (const auto& [known, changes] : m_recentChanges) {
-        if (changes != nullptr && known == key) {
-            return changes;
-        }
-    }
-    Changes* changes = nullptr;
     if (create) {
-        changes = &m_changes[key];
-    } else if (const auto found = m_changes.find(key); found != m_changes.end()) {
-        changes = &found->second;
+        return &m_changes[key];
     }
-    if (changes != nullptr) {
-        m_recentChanges[m_recentNext] = {key, changes};
-        m_recentNext = (m_recentNext + 1) % m_recentChanges.size();
-    }
-    return changes;
+    const auto found = m_changes.find(key);
+    return found == m_changes.end() ? nullptr : &found->second;
 }
 
 const TreeModel::Placed* TreeModel::Changes::placedAs(std::string_view name) const {
@@ -78,7 +66,7 @@ std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QSt
     if (const Changes* changes = changesOf(key, false)) {
         auto changed = std::make_shared<Listing>(*listing);
         std::erase_if(changed->files, [&](const ListedFile& file) {
-            return changes->removed.contains(file.inode) ||
+            return changes->removed.find(changed->nameView(file)) != NameIndex::kNone ||
                    changes->placedAs(changed->nameView(file)) != nullptr;
         });
         const QByteArray suffix = listedSuffix(extension);
@@ -154,14 +142,12 @@ FileResult TreeModel::statAt(int directory, const char* name, struct stat& info)
             remember(directory, name, info);
             return FileResult::success();
         }
-        if (changes->onDisk && changes->onDisk->find(name) == NameIndex::kNone) {
+        if (changes->removed.find(name) != NameIndex::kNone ||
+            (changes->onDisk && changes->onDisk->find(name) == NameIndex::kNone)) {
             return FileResult::fromErrno(ENOENT);
         }
     }
     const FileResult result = m_disk.statAt(directory, name, info);
-    if (result.ok() && changes != nullptr && changes->removed.contains(info.st_ino)) {
-        return FileResult::fromErrno(ENOENT);
-    }
     if (result.ok()) {
         remember(directory, name, info);
     }
@@ -179,9 +165,8 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
         // Read once, the folder's names answer for every file put into it.
         if (const DirectoryNames read = m_disk.listNames(directory); read.error == 0) {
             NameIndex& names = changes.onDisk.emplace();
-            bool added = false;
             for (const std::string& name : read.names) {
-                names.insert(name, added);
+                names.insert(name);
             }
         }
     }
@@ -193,15 +178,13 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
     forget();
     const Placed placed{info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
                         true};
-    bool added = false;
-    const size_t index = changes.placedNames.insert(name, added);
-    if (added) {
+    if (const auto [index, added] = changes.placedNames.insert(name); added) {
         changes.placed.push_back(placed);
     } else {
         changes.placed[index] = placed;  // what the run put there before is replaced
     }
-    if (taken && (added || !changes.placed[index].present)) {
-        changes.removed.insert(there.st_ino);  // the disk's file there is replaced
+    if (taken) {
+        changes.removed.insert(name);  // a file of the disk there is replaced
     }
     return FileResult::success();
 }
@@ -241,7 +224,7 @@ FileResult TreeModel::renameFile(int sourceDir, const char* name, int targetDir)
         result = place(targetDir, name, info, true);
     }
     if (result.ok()) {
-        remove(*changesOf(key, true), name, info);
+        remove(*changesOf(key, true), name);
     }
     return result;
 }
@@ -254,17 +237,17 @@ FileResult TreeModel::removeFile(int directory, const char* name) {
         result = FileResult::fromErrno(EBADF);
     }
     if (result.ok()) {
-        remove(*changesOf(key, true), name, info);
+        remove(*changesOf(key, true), name);
     }
     return result;
 }
 
-void TreeModel::remove(Changes& changes, const char* name, const struct stat& info) {
+void TreeModel::remove(Changes& changes, const char* name) {
     forget();
     if (const size_t index = changes.placedNames.find(name);
         index != NameIndex::kNone && changes.placed[index].present) {
         changes.placed[index].present = false;  // what stood there before is already taken away
     } else {
-        changes.removed.insert(info.st_ino);
+        changes.removed.insert(name);
     }
 }

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,7 +11,7 @@
 #include <vector>
 
 #include "disk/file_system.h"
-#include "run/compact_sets.h"
+#include "run/name_index.h"
 
 // The disk as a run will leave it, for a run that changes nothing: everything is read from the
 // disk, and every change is kept in a model of the tree instead of being made. So each rule
@@ -52,10 +51,11 @@ private:
         ino_t inode;
         bool present;
     };
-    // What the run changes in one directory. A file of the disk it takes away is known by its
-    // inode, which costs less than its name and cannot be confused with a file put there later.
+    // What the run changes in one directory: the names of the disk's files it takes away (a
+    // file with another name stays, even if it is another link to the same inode), and the
+    // files it puts there, which stand over the disk's.
     struct Changes {
-        InodeSet removed;
+        NameIndex removed;
         NameIndex placedNames;
         std::vector<Placed> placed;       // by the index of the name in placedNames
         std::optional<NameIndex> onDisk;  // the disk's names, once read
@@ -69,15 +69,13 @@ private:
     // Puts a file like `info` under `name` in the directory; `sameFile` keeps its inode, as a
     // rename does.
     FileResult place(int directory, const char* name, const struct stat& info, bool sameFile);
-    // Takes away `name`, which statAt found as `info`.
-    void remove(Changes& changes, const char* name, const struct stat& info);
+    // Takes away `name`, which statAt found.
+    void remove(Changes& changes, const char* name);
     void remember(int directory, const char* name, const struct stat& info);
     void forget() { m_lastStat.directory = -1; }
 
     FileSystem& m_disk;
-    std::map<DirectoryKey, Changes> m_changes;  // its entries stay where they are
-    std::array<std::pair<DirectoryKey, Changes*>, 2> m_recentChanges{};
-    size_t m_recentNext = 0;
+    std::map<DirectoryKey, Changes> m_changes;
     // The directories the run opened, by descriptor: a run works only in those, and asking the
     // disk for each file's directory again would cost as much as the file itself.
     std::unordered_map<int, DirectoryKey> m_opened;

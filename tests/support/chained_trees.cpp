@@ -41,6 +41,17 @@ void moveIntoTheNextRulesFolder(TempTree& tree) {
     tree.addRule({u"002"_s, b, u""_s, u"log"_s, u"5"_s, kDeleteProcess});
 }
 
+// Two names of one file: deleting one name leaves the other for the next rule.
+void twoNamesOfOneFile(TempTree& tree) {
+    const QString a = tree.dir(u"a"_s);
+    const QString first = tree.file(u"a/first.tmp"_s, "linked", daysOld(9));
+    ASSERT_EQ(::link(QFile::encodeName(first).constData(),
+                     QFile::encodeName(a + u"/second.log"_s).constData()),
+              0);
+    tree.addRule({u"001"_s, a, u""_s, u"tmp"_s, u"1"_s, kDeleteProcess});
+    tree.addRule({u"002"_s, a, tree.dir(u"b"_s), u"log"_s, u"1"_s, kCopyProcess});
+}
+
 void copyThenDelete(TempTree& tree) {
     const QString a = tree.dir(u"a"_s);
     const QString b = tree.dir(u"b"_s);
@@ -111,6 +122,7 @@ const std::vector<ChainedTree>& chainedTrees() {
     static const std::vector<ChainedTree> trees = {
         {"move into the next rule's folder", moveIntoTheNextRulesFolder},
         {"copy, then delete both sides", copyThenDelete},
+        {"two names of one file", twoNamesOfOneFile},
         {"each rule reads the last one's destination", eachRuleReadsTheLastOnesDestination},
         {"names that are not UTF-8", namesThatAreNotUtf8},
         {"hundreds of files", hundredsOfFiles},
