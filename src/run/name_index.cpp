@@ -5,8 +5,8 @@
 
 namespace {
 
-size_t hashOf(std::string_view name) {
-    return std::hash<std::string_view>{}(name);
+uint32_t hashOf(std::string_view name) {
+    return static_cast<uint32_t>(std::hash<std::string_view>{}(name));
 }
 
 }  // namespace
@@ -15,13 +15,14 @@ size_t NameIndex::find(std::string_view name) const {
     if (m_slots.empty()) {
         return kNone;
     }
+    const uint32_t hash = hashOf(name);
     const size_t mask = m_slots.size() - 1;
-    for (size_t slot = hashOf(name) & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const uint32_t entry = m_slots[slot];
         if (entry == 0) {
             return kNone;
         }
-        if (this->name(entry - 1) == name) {
+        if (m_spans[entry - 1].hash == hash && this->name(entry - 1) == name) {
             return entry - 1;
         }
     }
@@ -29,28 +30,37 @@ size_t NameIndex::find(std::string_view name) const {
 
 std::pair<size_t, bool> NameIndex::insert(std::string_view name) {
     if ((m_spans.size() + 1) * 2 > m_slots.size()) {
-        grow();  // at most half full, so a search ends soon
+        reserve(m_spans.size() + 1);  // at most half full, so a search ends soon
     }
+    const uint32_t hash = hashOf(name);
     const size_t mask = m_slots.size() - 1;
-    for (size_t slot = hashOf(name) & mask;; slot = (slot + 1) & mask) {
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const uint32_t entry = m_slots[slot];
         if (entry == 0) {
-            m_spans.push_back({m_names.size(), name.size()});
+            m_spans.push_back({m_names.size(), static_cast<uint32_t>(name.size()), hash});
             m_names.insert(m_names.end(), name.begin(), name.end());
             m_slots[slot] = static_cast<uint32_t>(m_spans.size());
             return {m_spans.size() - 1, true};
         }
-        if (this->name(entry - 1) == name) {
+        if (m_spans[entry - 1].hash == hash && this->name(entry - 1) == name) {
             return {entry - 1, false};
         }
     }
 }
 
-void NameIndex::grow() {
-    std::vector<uint32_t> slots(std::max<size_t>(16, m_slots.size() * 2), 0);
-    const size_t mask = slots.size() - 1;
+void NameIndex::reserve(size_t count) {
+    if (count * 2 <= m_slots.size()) {
+        return;
+    }
+    size_t size = std::max<size_t>(16, m_slots.size());
+    while (size < count * 2) {
+        size *= 2;
+    }
+    m_spans.reserve(count);
+    std::vector<uint32_t> slots(size, 0);
+    const size_t mask = size - 1;
     for (size_t index = 0; index < m_spans.size(); ++index) {
-        size_t slot = hashOf(name(index)) & mask;
+        size_t slot = m_spans[index].hash & mask;
         while (slots[slot] != 0) {
             slot = (slot + 1) & mask;
         }

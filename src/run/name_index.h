@@ -15,6 +15,9 @@ public:
     size_t find(std::string_view name) const;
     // The name's index, and whether it was new.
     std::pair<size_t, bool> insert(std::string_view name);
+    // Makes room for `count` names in all, so that the table does not grow again and again on
+    // the way there.
+    void reserve(size_t count);
     size_t size() const { return m_spans.size(); }
     std::string_view name(size_t index) const {
         return {m_names.data() + m_spans[index].at, m_spans[index].length};
@@ -23,9 +26,9 @@ public:
 private:
     struct Span {
         size_t at;
-        size_t length;
+        uint32_t length;
+        uint32_t hash;  // compared before the name, and what the table grows by
     };
-    void grow();
 
     std::vector<char> m_names;
     std::vector<Span> m_spans;

@@ -111,6 +111,14 @@ DirectoryNames TreeModel::listNames(int directory) {
     return read;
 }
 
+void TreeModel::makeRoom(NameIndex& names) const {
+    // A rule that adds one name from its listing is likely to add one for each file left.
+    if (const Listing* listed = m_listed.listing.get(); listed != nullptr) {
+        names.reserve(names.size() +
+                      (listed->files.size() - std::min(m_listed.next, listed->files.size())) + 1);
+    }
+}
+
 void TreeModel::remember(int directory, const char* name, const struct stat& info) {
     m_lastStat.directory = directory;
     m_lastStat.name = name;
@@ -178,12 +186,14 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
     forget();
     const Placed placed{info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
                         true};
+    makeRoom(changes.placedNames);
     if (const auto [index, added] = changes.placedNames.insert(name); added) {
         changes.placed.push_back(placed);
     } else {
         changes.placed[index] = placed;  // what the run put there before is replaced
     }
     if (taken) {
+        makeRoom(changes.removed);
         changes.removed.insert(name);  // a file of the disk there is replaced
     }
     return FileResult::success();
@@ -248,6 +258,7 @@ void TreeModel::remove(Changes& changes, const char* name) {
         index != NameIndex::kNone && changes.placed[index].present) {
         changes.placed[index].present = false;  // what stood there before is already taken away
     } else {
+        makeRoom(changes.removed);
         changes.removed.insert(name);
     }
 }

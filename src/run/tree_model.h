@@ -71,6 +71,8 @@ private:
     FileResult place(int directory, const char* name, const struct stat& info, bool sameFile);
     // Takes away `name`, which statAt found.
     void remove(Changes& changes, const char* name);
+    // Grows the table once for the rest of the listing under way, not again and again.
+    void makeRoom(NameIndex& names) const;
     void remember(int directory, const char* name, const struct stat& info);
     void forget() { m_lastStat.directory = -1; }
 
