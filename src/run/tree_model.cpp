@@ -199,28 +199,27 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
     return FileResult::success();
 }
 
+FileResult TreeModel::statExpected(int directory, const char* name, const struct stat& expected,
+                                   struct stat& info) {
+    FileResult result = statAt(directory, name, info);
+    if (result.ok() && (!S_ISREG(info.st_mode) || !sameIdentity(info, expected))) {
+        result = FileResult::fromErrno(ESTALE);
+    }
+    return result;
+}
+
 FileResult TreeModel::copyFile(int sourceDir, const char* name, const struct stat& expected,
                                int targetDir) {
     struct stat info {};
-    if (const FileResult result = statAt(sourceDir, name, info); !result.ok()) {
-        return result;
-    }
-    if (!S_ISREG(info.st_mode) || !sameIdentity(info, expected)) {
-        return FileResult::fromErrno(ESTALE);
-    }
-    return place(targetDir, name, info, false);
+    const FileResult result = statExpected(sourceDir, name, expected, info);
+    return result.ok() ? place(targetDir, name, info, false) : result;
 }
 
 FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct stat& expected,
                                  int targetDir) {
     struct stat info {};
-    if (const FileResult result = statAt(sourceDir, name, info); !result.ok()) {
-        return result;
-    }
-    if (!S_ISREG(info.st_mode) || !sameIdentity(info, expected)) {
-        return FileResult::fromErrno(ESTALE);
-    }
-    return renameFile(sourceDir, name, targetDir);
+    const FileResult result = statExpected(sourceDir, name, expected, info);
+    return result.ok() ? renameFile(sourceDir, name, targetDir) : result;
 }
 
 FileResult TreeModel::renameFile(int sourceDir, const char* name, int targetDir) {

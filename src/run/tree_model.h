@@ -69,6 +69,10 @@ private:
     // Puts a file like `info` under `name` in the directory; `sameFile` keeps its inode, as a
     // rename does.
     FileResult place(int directory, const char* name, const struct stat& info, bool sameFile);
+    // statAt, answering ESTALE unless the file is still the regular file `expected`, as a copy
+    // finds it when it opens it.
+    FileResult statExpected(int directory, const char* name, const struct stat& expected,
+                            struct stat& info);
     // Takes away `name`, which statAt found.
     void remove(Changes& changes, const char* name);
     // Grows the table once for the rest of the listing under way, not again and again.
