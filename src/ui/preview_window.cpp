@@ -88,11 +88,13 @@ void PreviewWindow::plan(const Schedule& schedule) {
     const std::optional<QDateTime> next = nextRunAt(now, schedule);
     const bool asOfNext = Basis->currentIndex() == 0 && next.has_value();
     const QDateTime runAt = asOfNext ? *next : now;
-    When->setText(asOfNext ? runMinuteText(runAt) + u" の実行"_s
-                  : Basis->currentIndex() == 0
-                      ? u"次回の予定がないため、今 "_s + runAt.toString(u"HH:mm:ss"_s) +
-                            u" に実行した場合"_s
-                      : u"今 "_s + runAt.toString(u"HH:mm:ss"_s) + u" に実行した場合"_s);
+    QString when = u"今 "_s + now.toString(u"HH:mm:ss"_s) + u" に実行した場合"_s;
+    if (asOfNext) {
+        when = runMinuteText(runAt) + u" の実行"_s;
+    } else if (Basis->currentIndex() == 0) {
+        when = u"次回の予定がないため、"_s + when;
+    }
+    When->setText(when);
 
     const quint64 generation = ++m_generation;
     auto progress = std::make_shared<PlanProgress>();
