@@ -324,7 +324,7 @@ void Form_sweeprun::openPreview() {
         // Beside the window, as far as the screen allows, so the run it starts can be watched.
         const QRect area = screen()->availableGeometry();
         const QRect frame = frameGeometry();
-        const int room = area.right() - frame.right() - decorationHeight() / 4;
+        const int room = area.right() - frame.right();
         Preview->resize(std::max(Preview->width() / 2, std::min(Preview->width(), room)),
                         Preview->height());
         Preview->move(std::min(frame.right() + 1, area.right() + 1 - Preview->width()),
