@@ -64,32 +64,43 @@ void statRange(int directory, Listing& listing, size_t first, size_t last,
     }
 }
 
+// Calls `each` with the name of every entry of the open directory, "." and ".." too, through a
+// stream of its own, so the descriptor stays the caller's. Returns errno, 0 when all was read.
+template <class Each>
+int readEntries(int directory, Each each) {
+    const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
+    if (dir == nullptr) {
+        const int error = errno;
+        if (streamFd >= 0) {
+            ::close(streamFd);
+        }
+        return error;
+    }
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        each(*entry);
+    }
+    ::closedir(dir);
+    return error;
+}
+
 }  // namespace
 
 Listing ReadDir(int directory, const QString& extension, const std::function<void()>& progress) {
     Listing listing;
     const QByteArray suffix = listedSuffix(extension);
-    // A directory stream of its own: the descriptor stays the caller's.
-    const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
-    if (dir == nullptr) {
-        listing.error = errno;
-        if (streamFd >= 0) {
-            ::close(streamFd);
-        }
-        return listing;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            listing.error = errno;
-            break;
-        }
-        const std::string_view name(entry->d_name);
+    listing.error = readEntries(directory, [&](const dirent& entry) {
+        const std::string_view name(entry.d_name);
         if (!hasListedSuffix(name, suffix) ||
-            (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)) {
-            continue;
+            (entry.d_type != DT_REG && entry.d_type != DT_UNKNOWN)) {
+            return;
         }
         listing.files.push_back({0, 0, 0, 0, listing.names.size(), name.size()});
         listing.names.insert(listing.names.end(), name.begin(), name.end());
@@ -97,8 +108,7 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
         if (progress && listing.files.size() % kProgressEvery == 0) {
             progress();
         }
-    }
-    ::closedir(dir);
+    });
     if (listing.error != 0) {
         listing.files.clear();
         listing.names.clear();
@@ -131,28 +141,12 @@ void sortListing(Listing& listing) {
 
 DirectoryNames ReadNames(int directory) {
     DirectoryNames read;
-    const int streamFd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = streamFd < 0 ? nullptr : ::fdopendir(streamFd);
-    if (dir == nullptr) {
-        read.error = errno;
-        if (streamFd >= 0) {
-            ::close(streamFd);
-        }
-        return read;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            read.error = errno;
-            break;
-        }
-        const std::string_view name(entry->d_name);
+    read.error = readEntries(directory, [&read](const dirent& entry) {
+        const std::string_view name(entry.d_name);
         if (name != "." && name != "..") {
             read.names.emplace_back(name);
         }
-    }
-    ::closedir(dir);
+    });
     std::sort(read.names.begin(), read.names.end());
     return read;
 }

@@ -224,35 +224,26 @@ FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct s
 
 FileResult TreeModel::renameFile(int sourceDir, const char* name, int targetDir) {
     struct stat info {};
-    DirectoryKey key;
     FileResult result = statAt(sourceDir, name, info);
-    if (result.ok() && !keyOf(sourceDir, key)) {
-        result = FileResult::fromErrno(EBADF);
-    }
     if (result.ok()) {
         result = place(targetDir, name, info, true);
     }
-    if (result.ok()) {
-        remove(*changesOf(key, true), name);
-    }
-    return result;
+    return result.ok() ? remove(sourceDir, name) : result;
 }
 
 FileResult TreeModel::removeFile(int directory, const char* name) {
     struct stat info {};
-    DirectoryKey key;
-    FileResult result = statAt(directory, name, info);
-    if (result.ok() && !keyOf(directory, key)) {
-        result = FileResult::fromErrno(EBADF);
-    }
-    if (result.ok()) {
-        remove(*changesOf(key, true), name);
-    }
-    return result;
+    const FileResult result = statAt(directory, name, info);
+    return result.ok() ? remove(directory, name) : result;
 }
 
-void TreeModel::remove(Changes& changes, const char* name) {
+FileResult TreeModel::remove(int directory, const char* name) {
+    DirectoryKey key;
+    if (!keyOf(directory, key)) {
+        return FileResult::fromErrno(EBADF);
+    }
     forget();
+    Changes& changes = *changesOf(key, true);
     if (const size_t index = changes.placedNames.find(name);
         index != NameIndex::kNone && changes.placed[index].present) {
         changes.placed[index].present = false;  // what stood there before is already taken away
@@ -260,4 +251,5 @@ void TreeModel::remove(Changes& changes, const char* name) {
         makeRoom(changes.removed);
         changes.removed.insert(name);
     }
+    return FileResult::success();
 }

@@ -74,7 +74,7 @@ private:
     FileResult statExpected(int directory, const char* name, const struct stat& expected,
                             struct stat& info);
     // Takes away `name`, which statAt found.
-    void remove(Changes& changes, const char* name);
+    FileResult remove(int directory, const char* name);
     // Grows the table once for the rest of the listing under way, not again and again.
     void makeRoom(NameIndex& names) const;
     void remember(int directory, const char* name, const struct stat& info);
