@@ -27,7 +27,7 @@ int listOnly(const ModuleValues& values, FileSystem& fs) {
     QElapsedTimer timer;
     timer.start();
     const OpenedDirectory source = fs.openDirectory(QFile::encodeName(rules.first().source), false);
-    const auto listing = fs.listDirectory(source.fd.get(), rules.first().extension, {});
+    const auto listing = fs.listDirectory(source.fd.get(), rules.first().extension, {}, {});
     std::printf("%.3f\n", timer.nsecsElapsed() / 1e9);
     return listing->error == 0 ? 0 : 1;
 }

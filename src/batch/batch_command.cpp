@@ -174,7 +174,9 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     PrintingObserver observer(out, err, progress, options.dryRun);
     MaintenanceRun run(values, fs, &observer);
     run.setDryRun(options.dryRun);
-    run.setScheduledMinute(minute);
+    // Only a minute of the real clock is served: a run as of another time marks nothing, or a
+    // trial with --at would keep the real minute from running.
+    run.setScheduledMinute(options.at.isValid() ? std::nullopt : minute);
     if (options.dryRun) {
         out << u"ドライラン: 処理する予定のファイルを表示します。何も変更しません。\n"_s;
     }
@@ -193,6 +195,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
             return kExitComplete;
         case RunNotice::Ending::Busy:
         case RunNotice::Ending::StorageFailed:
+        case RunNotice::Ending::RulesRefused:
             err << notice.problems.first() << u'\n';  // the ending's own message comes first
             return notice.ending == RunNotice::Ending::Busy ? kExitBusy : kExitUnusable;
         case RunNotice::Ending::DirectoryStopped:

@@ -3,27 +3,29 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
-#include <random>
+#include <algorithm>
 
 #include "disk/file_system.h"
 
 namespace {
 
 constexpr char kPrefix[] = ".quillon-copy-";
+constexpr size_t kRandomLength = 12;
 
-QByteArray randomName() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name(kPrefix);
-    std::uniform_int_distribution<int> pick(0, sizeof kDigits - 2);
-    for (int i = 0; i < 12; ++i) {
-        name += kDigits[pick(generator)];
+// Whether the name is one this program gives its temporaries: the prefix and the random part,
+// nothing more, so a file that merely begins the same way is never taken for one.
+bool temporaryName(const char* name) {
+    const size_t prefix = sizeof kPrefix - 1;
+    if (std::strncmp(name, kPrefix, prefix) != 0 || std::strlen(name) != prefix + kRandomLength) {
+        return false;
     }
-    return name;
+    return std::all_of(name + prefix, name + prefix + kRandomLength,
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
 }
 
 // True when `fd` is still the file the directory calls `name`.
@@ -36,9 +38,27 @@ bool stillNamed(int directory, const char* name, int fd) {
 
 }  // namespace
 
+QByteArray randomText(size_t length) {
+    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray text(static_cast<qsizetype>(length), '\0');
+    for (size_t filled = 0; filled < length;) {
+        const ssize_t got = ::getrandom(text.data() + filled, length - filled, 0);
+        if (got > 0) {
+            filled += static_cast<size_t>(got);
+        } else if (errno != EINTR) {
+            break;  // no generator in the kernel (before Linux 3.17)
+        }
+    }
+    // 256 is not a multiple of 36; the slight lean towards the first letters costs nothing here.
+    for (char& c : text) {
+        c = kDigits[static_cast<unsigned char>(c) % (sizeof kDigits - 1)];
+    }
+    return text;
+}
+
 CopyTemporary::CopyTemporary(int directory) : m_directory(directory) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_name = randomName();
+        m_name = kPrefix + randomText(kRandomLength);
         UniqueFd fd(::openat(directory, m_name.constData(),
                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!fd.valid()) {
@@ -85,13 +105,16 @@ void removeDeadTemporaries(int directory) {
         return;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, kPrefix, sizeof kPrefix - 1) != 0) {
+        if (!temporaryName(entry->d_name)) {
             continue;
         }
         UniqueFd fd(
             ::openat(directory, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
         struct stat info {};
-        if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        // Only this user's temporaries are this run's to clear; another user's file under such
+        // a name, in a folder both write into, is theirs.
+        if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_uid != ::geteuid()) {
             continue;
         }
         // A live writer holds its lock; a dead one's was dropped by the kernel.

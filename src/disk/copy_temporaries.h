@@ -28,5 +28,9 @@ private:
     bool m_committed = false;
 };
 
-// Removes the temporaries in the directory whose writers are gone, and nothing else.
+// Removes the temporaries in the directory that this user's dead writers left, and nothing else.
 void removeDeadTemporaries(int directory);
+
+// `length` random letters and digits, drawn from the kernel's generator, so that nobody can
+// tell in advance the name the run will give a temporary or a claim.
+QByteArray randomText(size_t length);

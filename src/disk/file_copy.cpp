@@ -137,6 +137,23 @@ int copyExtendedAttributes(int in, int out) {
     return 0;
 }
 
+// Gives the copy the source's access ACL, or none, so that a default ACL of the target folder,
+// which the copy took on when it was made, grants nobody more than the source did (as cp -p).
+int keepAccessAcl(int in, int out) {
+    static const char kAcl[] = "system.posix_acl_access";
+    std::vector<char> value(static_cast<size_t>(std::max<ssize_t>(::fgetxattr(in, kAcl, nullptr, 0), 0)));
+    const ssize_t got = value.empty() ? -1 : ::fgetxattr(in, kAcl, value.data(), value.size());
+    if (::fremovexattr(out, kAcl) != 0 && errno != ENODATA && errno != ENOTSUP &&
+        errno != EOPNOTSUPP) {
+        return errno;
+    }
+    if (got > 0 && ::fsetxattr(out, kAcl, value.data(), static_cast<size_t>(got), 0) != 0 &&
+        !notTaken(errno)) {
+        return errno;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int fillCopy(int in, const struct stat& info, int out, bool extendedAttributes) {
@@ -152,6 +169,10 @@ int fillCopy(int in, const struct stat& info, int out, bool extendedAttributes) 
         // The group where one may, as cp -p does; the copy is sound without it.
         [[maybe_unused]] const int groupKept = ::fchown(out, static_cast<uid_t>(-1), info.st_gid);
         mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+    }
+    // The ACL goes before the mode: taking an ACL away leaves its mask in the group bits.
+    if (const int error = keepAccessAcl(in, out)) {
+        return error;
     }
     if (::fchmod(out, mode) != 0) {
         return errno;

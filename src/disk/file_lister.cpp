@@ -15,6 +15,7 @@ namespace {
 
 constexpr size_t kProgressEvery = 1024;   // entries between two calls of the progress callback
 constexpr size_t kSharedFrom = 8192;      // from this many names, two threads stat them
+constexpr size_t kSlice = 4 * kSharedFrom;  // names read before they are stat'ed and sifted
 constexpr size_t kNotAFile = size_t(-1);  // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
@@ -57,6 +58,9 @@ void statRange(int directory, Listing& listing, size_t first, size_t last,
             file.size = info.st_size;
             file.device = info.st_dev;
             file.inode = info.st_ino;
+            file.owner = info.st_uid;
+            file.group = info.st_gid;
+            file.mode = info.st_mode;
         }
         if (progress && (i - first) % kProgressEvery == kProgressEvery - 1) {
             progress();
@@ -93,9 +97,46 @@ int readEntries(int directory, Each each) {
 
 }  // namespace
 
-Listing ReadDir(int directory, const QString& extension, const std::function<void()>& progress) {
+namespace {
+
+// Stats files[first, end) (on two threads where there are many), then lets go of every one of
+// them that is gone, no plain file or not kept, names included.
+void settle(int directory, Listing& listing, size_t first, const KeepFile& keep,
+            const std::function<void()>& progress) {
+    const size_t end = listing.files.size();
+    if (end - first >= kSharedFrom) {
+        // The stat of every name is most of a listing's cost; a second core halves it.
+        const size_t half = first + (end - first) / 2;
+        std::thread helper(statRange, directory, std::ref(listing), half, end,
+                           std::function<void()>());
+        statRange(directory, listing, first, half, progress);
+        helper.join();
+    } else {
+        statRange(directory, listing, first, end, progress);
+    }
+    size_t kept = first;
+    size_t nameEnd = first < end ? listing.files[first].nameOffset : listing.names.size();
+    for (size_t i = first; i < end; ++i) {
+        ListedFile file = listing.files[i];
+        if (file.nameSize == kNotAFile || (keep && !keep(file.mtime))) {
+            continue;
+        }
+        std::memmove(listing.names.data() + nameEnd, listing.name(file), file.nameSize + 1);
+        file.nameOffset = nameEnd;
+        nameEnd += file.nameSize + 1;
+        listing.files[kept++] = file;
+    }
+    listing.files.resize(kept);
+    listing.names.resize(nameEnd);
+}
+
+}  // namespace
+
+Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
+                const std::function<void()>& progress) {
     Listing listing;
     const QByteArray suffix = listedSuffix(extension);
+    size_t settled = 0;  // files before it are stat'ed and kept
     listing.error = readEntries(directory, [&](const dirent& entry) {
         const std::string_view name(entry.d_name);
         if (!hasListedSuffix(name, suffix) ||
@@ -108,23 +149,15 @@ Listing ReadDir(int directory, const QString& extension, const std::function<voi
         if (progress && listing.files.size() % kProgressEvery == 0) {
             progress();
         }
+        if (listing.files.size() - settled == kSlice) {
+            settle(directory, listing, settled, keep, progress);
+            settled = listing.files.size();
+        }
     });
     if (listing.error != 0) {
-        listing.files.clear();
-        listing.names.clear();
-        return listing;
+        return Listing{{}, {}, listing.error};
     }
-    // The stat of every name is most of a listing's cost; a second core halves it.
-    const size_t count = listing.files.size();
-    if (count >= kSharedFrom) {
-        std::thread helper(statRange, directory, std::ref(listing), count / 2, count,
-                           std::function<void()>());
-        statRange(directory, listing, 0, count / 2, progress);
-        helper.join();
-    } else {
-        statRange(directory, listing, 0, count, progress);
-    }
-    std::erase_if(listing.files, [](const ListedFile& file) { return file.nameSize == kNotAFile; });
+    settle(directory, listing, settled, keep, progress);
     sortListing(listing);
     return listing;
 }

@@ -9,7 +9,8 @@
 #include <string_view>
 #include <vector>
 
-// One listed file: its time and identity, and where its name stands in the listing's names.
+// One listed file: its time, identity and owner, and where its name stands in the listing's
+// names.
 struct ListedFile {
     qint64 mtime;  // modification time, seconds since the epoch
     qint64 size;
@@ -17,6 +18,9 @@ struct ListedFile {
     ino_t inode;
     size_t nameOffset;
     size_t nameSize;
+    uid_t owner = 0;
+    gid_t group = 0;
+    mode_t mode = 0;
 };
 
 struct Listing {
@@ -29,11 +33,17 @@ struct Listing {
     std::string_view nameView(const ListedFile& file) const { return {name(file), file.nameSize}; }
 };
 
+// Which of the files a listing finds it keeps, by their modification time (seconds since the
+// epoch); every one where none is given.
+using KeepFile = std::function<bool(qint64 mtime)>;
+
 // The regular files of the open directory whose name ends in ".<extension>", the extension
-// compared without regard to ASCII letter case. Directories and symbolic links are never
-// listed, and subdirectories are not entered. Names stay the bytes the directory gave.
+// compared without regard to ASCII letter case, and that `keep` keeps. Directories and symbolic
+// links are never listed, and subdirectories are not entered. Names stay the bytes the
+// directory gave. The names are looked at a slice at a time and what is not kept is let go at
+// once, so a folder of a million files the run leaves costs it little more than an empty one.
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
-Listing ReadDir(int directory, const QString& extension,
+Listing ReadDir(int directory, const QString& extension, const KeepFile& keep = {},
                 const std::function<void()>& progress = {});
 
 // Every name in the open directory, of any kind, "." and ".." left out, sorted by their bytes;

@@ -8,6 +8,7 @@
 
 #include "disk/copy_temporaries.h"
 #include "disk/file_copy.h"
+#include "disk/file_lister.h"
 #include "disk/file_system.h"
 #include "disk/unique_fd.h"
 
@@ -25,8 +26,8 @@ int syncDirectory(int directory) {
 }
 
 // rename without replacing what stands at `to`; errno, 0 on success.
-int renameNoReplace(int directory, const char* from, const char* to) {
-    if (::renameat2(directory, from, directory, to, RENAME_NOREPLACE) == 0) {
+int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) {
         return 0;
     }
     if (errno != EINVAL) {
@@ -34,10 +35,14 @@ int renameNoReplace(int directory, const char* from, const char* to) {
     }
     // A file system without the flag: look, then rename.
     struct stat taken {};
-    if (::fstatat(directory, to, &taken, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(toDir, to, &taken, AT_SYMLINK_NOFOLLOW) == 0) {
         return EEXIST;
     }
-    return ::renameat(directory, from, directory, to) == 0 ? 0 : errno;
+    return ::renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
+}
+
+int renameNoReplace(int directory, const char* from, const char* to) {
+    return renameNoReplace(directory, from, directory, to);
 }
 
 // The same bytes as far as the kernel can tell: size and modification time, and with
@@ -49,14 +54,48 @@ bool unchanged(const struct stat& a, const struct stat& b, bool changeTime) {
             (a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec));
 }
 
+constexpr char kClaimPrefix[] = ".quillon-move-";
+
+// Renames the source aside under a claim of the run's own, a name nobody can know in advance;
+// one that is taken already makes it draw another. Returns errno, 0 on success.
+int claim(int directory, const char* name, QByteArray& claimed) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        claimed = kClaimPrefix + randomText(16);
+        const int error = renameNoReplace(directory, name, claimed.constData());
+        if (error != EEXIST) {
+            return error;
+        }
+    }
+    return EEXIST;
+}
+
 }  // namespace
 
-QByteArray moveClaimName(const char* name) {
-    quint64 hash = 14695981039346656037ull;  // FNV-1a
-    for (const char* c = name; *c != '\0'; ++c) {
-        hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const struct stat& expected,
+                                       int targetDir) {
+    if (::renameat(sourceDir, name, targetDir, name) != 0) {
+        return FileResult::fromErrno(errno);
     }
-    return ".quillon-move-" + QByteArray::number(hash, 16).rightJustified(16, '0');
+    // The name was checked, not held: another name may have been swapped in since. Whatever
+    // arrived that is not the file checked goes back to the source folder, under its own name
+    // or, where that is taken again, a free one beside it, and the file counts as skipped.
+    struct stat arrived {};
+    if (::fstatat(targetDir, name, &arrived, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FileResult::fromErrno(ESTALE);
+    }
+    if (S_ISREG(arrived.st_mode) && sameIdentity(arrived, expected)) {
+        return FileResult::success();
+    }
+    int error = renameNoReplace(targetDir, name, sourceDir, name);
+    for (int attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
+        const QByteArray beside = QByteArray(name) + ".quillon-" + randomText(8);
+        error = renameNoReplace(targetDir, name, sourceDir, beside.constData());
+    }
+    if (error != 0) {
+        return {error, u"移動先に別のファイルが入れ替わって届き、元に戻せませんでした（"_s +
+                           FileResult::fromErrno(error).reason + u"）"_s};
+    }
+    return FileResult::fromErrno(ESTALE);
 }
 
 FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const struct stat& expected,
@@ -95,17 +134,17 @@ FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const st
     }
     // From here the name is ours: a program that replaces the file puts a new one beside the
     // claim, and one that writes to it still shows in its size or time.
-    const QByteArray claim = moveClaimName(name);
-    if ((error = renameNoReplace(sourceDir, name, claim.constData())) != 0) {
+    QByteArray claimName;
+    if ((error = claim(sourceDir, name, claimName)) != 0) {
         return FileResult::fromErrno(error);
     }
     const auto giveBack = [&](int why) -> FileResult {
-        if (renameNoReplace(sourceDir, claim.constData(), name) != 0) {
+        if (renameNoReplace(sourceDir, claimName.constData(), name) != 0) {
             // A new file took the name meanwhile: this one is kept beside it, and the user is
             // told where. A failure, never a skip: the file must not lose its row unseen.
             return FileResult{EEXIST,
                               u"移動中に同じ名前の新しいファイルができたため、元のファイルを "_s +
-                                  QString::fromUtf8(claim) + u" に残しました"_s};
+                                  QString::fromUtf8(claimName) + u" に残しました"_s};
         }
         return FileResult::fromErrno(why);
     };
@@ -118,7 +157,7 @@ FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const st
         }
     };
     struct stat claimed {};
-    if (::fstatat(sourceDir, claim.constData(), &claimed, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (::fstatat(sourceDir, claimName.constData(), &claimed, AT_SYMLINK_NOFOLLOW) != 0 ||
         ::fstat(in.get(), &now) != 0 || !sameIdentity(claimed, copied) ||
         !unchanged(copied, now, false)) {
         return giveBack(ESTALE);
@@ -127,22 +166,23 @@ FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const st
         return giveBack(error);
     }
     if ((error = syncDirectory(targetDir)) != 0 ||
-        (::unlinkat(sourceDir, claim.constData(), 0) != 0 && (error = errno) != 0)) {
+        (::unlinkat(sourceDir, claimName.constData(), 0) != 0 && (error = errno) != 0)) {
         withdrawCopy();
         return giveBack(error);
     }
     return FileResult::success();
 }
 
-FileResult PosixFileSystem::restoreMoveClaim(int directory, const char* name) {
-    const QByteArray claim = moveClaimName(name);
-    struct stat claimed {};
-    if (::fstatat(directory, claim.constData(), &claimed, AT_SYMLINK_NOFOLLOW) != 0) {
-        return FileResult::fromErrno(errno);
+void PosixFileSystem::restoreMoveClaims(int directory, const ClaimedNames& names) {
+    for (const std::string& entry : ReadNames(directory).names) {
+        struct stat claimed {};
+        if (!entry.starts_with(kClaimPrefix) ||
+            ::fstatat(directory, entry.c_str(), &claimed, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(claimed.st_mode)) {
+            continue;
+        }
+        if (const auto name = names.find({claimed.st_dev, claimed.st_ino}); name != names.end()) {
+            renameNoReplace(directory, entry.c_str(), name->second.constData());
+        }
     }
-    if (!S_ISREG(claimed.st_mode)) {
-        return FileResult::fromErrno(EINVAL);
-    }
-    const int error = renameNoReplace(directory, claim.constData(), name);
-    return error == 0 ? FileResult::success() : FileResult::fromErrno(error);
 }

@@ -23,7 +23,7 @@ FileResult FileSystem::moveFile(int sourceDir, const char* name, const struct st
     if (info.st_nlink > 1 && statAt(targetDir, name, target).ok() && sameIdentity(target, info)) {
         return removeFile(sourceDir, name);
     }
-    const FileResult result = renameFile(sourceDir, name, targetDir);
+    const FileResult result = renameFile(sourceDir, name, info, targetDir);
     return result.error == EXDEV ? moveAcross(sourceDir, name, info, targetDir) : result;
 }
 
@@ -39,8 +39,9 @@ FileResult PosixFileSystem::statOpen(int fd, struct stat& info) {
 }
 
 std::shared_ptr<const Listing> PosixFileSystem::listDirectory(
-    int directory, const QString& extension, const std::function<void()>& progress) {
-    return std::make_shared<const Listing>(ReadDir(directory, extension, progress));
+    int directory, const QString& extension, const KeepFile& keep,
+    const std::function<void()>& progress) {
+    return std::make_shared<const Listing>(ReadDir(directory, extension, keep, progress));
 }
 
 DirectoryNames PosixFileSystem::listNames(int directory) {
@@ -80,13 +81,6 @@ FileResult PosixFileSystem::copyFile(int sourceDir, const char* name, const stru
         error = temp.commit(name);
     }
     return error == 0 ? FileResult::success() : FileResult::fromErrno(error);
-}
-
-FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, int targetDir) {
-    if (::renameat(sourceDir, name, targetDir, name) != 0) {
-        return FileResult::fromErrno(errno);
-    }
-    return FileResult::success();
 }
 
 FileResult PosixFileSystem::removeFile(int directory, const char* name) {

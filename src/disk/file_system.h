@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "disk/file_lister.h"
@@ -32,9 +33,11 @@ public:
     virtual OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) = 0;
     // fstat of an open file or directory.
     virtual FileResult statOpen(int fd, struct stat& info) = 0;
-    // The directory's files of the extension, oldest first (see ReadDir). Shared, so that what
-    // stands between the run and the disk can keep it without a copy of a million names.
+    // The directory's files of the extension that `keep` keeps, oldest first (see ReadDir).
+    // Shared, so that what stands between the run and the disk can keep it without a copy of a
+    // million names.
     virtual std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                         const KeepFile& keep,
                                                          const std::function<void()>& progress) = 0;
     // Every name in the directory, of any kind (see ReadNames).
     virtual DirectoryNames listNames(int directory) = 0;
@@ -56,11 +59,16 @@ public:
     // it was, once.
     virtual FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
                                   int targetDir) = 0;
-    // Gives a move's source left under its claim (moveClaimName) its name back, unless another
-    // file has taken the name.
-    virtual FileResult restoreMoveClaim(int directory, const char* name) = 0;
+    // The names to give back, by the identity (device, inode) of the file that had them.
+    using ClaimedNames = std::map<std::pair<dev_t, ino_t>, QByteArray>;
+    // Gives each move's source that a killed run left in the directory under its claim its name
+    // back, found by its identity, unless another file has taken the name meanwhile.
+    virtual void restoreMoveClaims(int directory, const ClaimedNames& names) = 0;
     // renameat(2) to the same name in targetDir: replaces the target; EXDEV across file systems.
-    virtual FileResult renameFile(int sourceDir, const char* name, int targetDir) = 0;
+    // What arrives must be `expected` (device and inode): anything swapped in under the name
+    // since it was checked goes back to sourceDir, and the answer is ESTALE.
+    virtual FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
+                                  int targetDir) = 0;
     virtual FileResult removeFile(int directory, const char* name) = 0;
 
     // Moves `name` from sourceDir to the same name in targetDir: a rename, or across file
@@ -75,6 +83,7 @@ public:
     OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override;
     std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const KeepFile& keep,
                                                  const std::function<void()>& progress) override;
     DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int directory) override;
@@ -83,8 +92,9 @@ public:
                         int targetDir) override;
     FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
                           int targetDir) override;
-    FileResult restoreMoveClaim(int directory, const char* name) override;
-    FileResult renameFile(int sourceDir, const char* name, int targetDir) override;
+    void restoreMoveClaims(int directory, const ClaimedNames& names) override;
+    FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override;
     FileResult removeFile(int directory, const char* name) override;
 
 protected:
@@ -98,6 +108,3 @@ inline bool sameIdentity(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The name a move across file systems gives its source while the copy goes into place. It
-// follows from the name alone, so the check of a run that was killed meanwhile can find it.
-QByteArray moveClaimName(const char* name);

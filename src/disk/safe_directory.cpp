@@ -58,6 +58,12 @@ OpenedDirectory openDirectorySafely(const QByteArray& path, bool mayBePathOnly) 
             return ended(OpenedDirectory::Status::Unsafe, EPERM);
         }
         if (S_ISLNK(there.st_mode)) {
+            // A link is its owner's word, wherever it stands: one of another user is never
+            // followed, even in a shared folder of root's, whether or not the kernel's own
+            // guard (fs.protected_symlinks) is on.
+            if (there.st_uid != 0 && there.st_uid != ::geteuid()) {
+                return ended(OpenedDirectory::Status::Unsafe, EPERM);
+            }
             if (++links > kMaxLinks) {
                 return ended(OpenedDirectory::Status::Missing, ELOOP);
             }

@@ -19,7 +19,7 @@ struct OpenedDirectory {
 
 // Opens the directory one path step at a time, following links itself: a step from a folder
 // owned by someone other than root and the running user into a folder or link owned by anyone
-// else is refused, so nobody can point a run at a place they could not reach themselves by
+// else is refused, and so is any link owned by someone other than root and the running user, so nobody can point a run at a place they could not reach themselves by
 // swapping a name in their own folder. With mayBePathOnly, a directory that may be written but
 // not listed is held for its path alone (O_PATH), which is all openat and renameat need.
 OpenedDirectory openDirectorySafely(const QByteArray& path, bool mayBePathOnly);

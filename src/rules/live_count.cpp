@@ -17,14 +17,14 @@ RuleCount countRuleFiles(FileSystem& fs, const Rule& rule, const QDateTime& now,
                            : RuleCount::Status::Unreadable;
         return count;
     }
+    const QString cutoff = cutoffText(now, retentionNumber(rule.retention));
     const std::shared_ptr<const Listing> shared =
-        fs.listDirectory(source.fd.get(), rule.extension, {});
+        fs.listDirectory(source.fd.get(), rule.extension, olderThan(cutoff), {});
     const Listing& listing = *shared;
     if (listing.error != 0) {
         count.status = RuleCount::Status::Unreadable;
         return count;
     }
-    const QString cutoff = cutoffText(now, retentionNumber(rule.retention));
     for (const ListedFile& file : listing.files) {  // oldest first
         if (cancelled) {
             count.status = RuleCount::Status::Cancelled;

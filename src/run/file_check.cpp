@@ -1,6 +1,7 @@
 #include "run/file_check.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -10,13 +11,26 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// rsync's quick check: a regular file of the same size and modification time (to the second)
-// already stands at the target, so the copy would write what is there. Only a copy may trust
-// it; a move must still take the source away.
-bool alreadyCopied(FileSystem& fs, int targetDir, const char* name, const struct stat& source) {
-    struct stat target {};
-    return fs.statAt(targetDir, name, target).ok() && S_ISREG(target.st_mode) &&
-           target.st_size == source.st_size && target.st_mtim.tv_sec == source.st_mtim.tv_sec;
+// Who a copy belongs to: the source's owner where the run may keep it (root), else the user
+// running it.
+uid_t ownerOfCopy(const struct stat& source) {
+    return ::geteuid() == 0 ? source.st_uid : ::geteuid();
+}
+
+// rsync's quick check: a regular file already stands at the target with the size, time (to the
+// second), owner, group and mode the copy would give it, so the copy would write what is there.
+// Anyone may give a file a size and a time; only its owner's own copy has all five. Only a copy
+// may trust it; a move must still take the source away.
+bool alreadyCopied(const struct stat& target, const struct stat& source) {
+    return S_ISREG(target.st_mode) && target.st_size == source.st_size &&
+           target.st_mtim.tv_sec == source.st_mtim.tv_sec &&
+           target.st_uid == ownerOfCopy(source) && target.st_gid == source.st_gid &&
+           (target.st_mode & 07777) == (source.st_mode & 07777);
+}
+
+FileIdentity identityOf(const struct stat& info) {
+    return {static_cast<qint64>(info.st_dev), static_cast<qint64>(info.st_ino), info.st_size,
+            info.st_mtim.tv_sec};
 }
 
 }  // namespace
@@ -30,7 +44,8 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
                       .mtime = file.listed->mtime,
                       .size = 0,
                       .status = FileStatus::Done,
-                      .reason = {}};
+                      .reason = {},
+                      .placed = {}};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {
@@ -49,12 +64,29 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
     FileResult result;
     if (directories.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
-    } else if (rule.process == kCopyProcess) {
-        if (!alreadyCopied(fs, directories.destination, file.name, now)) {
+    } else if (rule.copies()) {
+        // What stands at the target is replaced only where it is the same user's: a file of
+        // someone else's there stays theirs, and this one stays where it is.
+        struct stat target {};
+        const bool taken = fs.statAt(directories.destination, file.name, target).ok();
+        const uid_t replacer = rule.process == kMoveProcess ? now.st_uid : ownerOfCopy(now);
+        if (taken && target.st_uid != replacer) {
+            result = {EEXIST, u"先に別のユーザーのファイルがあります"_s};
+        } else if (rule.process == kMoveProcess) {
+            result = fs.moveFile(directories.source, file.name, now, directories.destination);
+        } else if (!taken || !alreadyCopied(target, now)) {
             result = fs.copyFile(directories.source, file.name, now, directories.destination);
+        } else {
+            report.placed = identityOf(target);
         }
-    } else if (rule.process == kMoveProcess) {
-        result = fs.moveFile(directories.source, file.name, now, directories.destination);
+        // A rename keeps the file itself; a copy is looked at where it now stands.
+        if (result.ok() && !report.placed) {
+            if (rule.process == kMoveProcess && directories.oneFileSystem) {
+                report.placed = identityOf(now);
+            } else if (fs.statAt(directories.destination, file.name, target).ok()) {
+                report.placed = identityOf(target);
+            }
+        }
     } else if (rule.process == kDeleteProcess) {
         result = fs.removeFile(directories.source, file.name);
     }

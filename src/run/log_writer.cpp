@@ -2,8 +2,8 @@
 
 #include "storage/connection.h"
 
-LogWriter::LogWriter(const ModuleValues& values)
-    : m_table(values.tbl_log), m_thread([this, values] { work(values); }) {}
+LogWriter::LogWriter(const ModuleValues& values, qint64 runId)
+    : m_table(values.tbl_log), m_runId(runId), m_thread([this, values] { work(values); }) {}
 
 LogWriter::~LogWriter() {
     {
@@ -47,7 +47,7 @@ void LogWriter::work(const ModuleValues& values) {
             if (!connection) {
                 connection.emplace(values);  // a Qt connection belongs to the thread that opened it
             }
-            rowids = commitLogBatch(*connection, m_table, batch.rows, batch.corrections);
+            rowids = commitLogBatch(*connection, m_table, m_runId, batch.rows, batch.corrections);
         } catch (...) {
             error = std::current_exception();
         }

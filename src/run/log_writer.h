@@ -38,7 +38,8 @@ private:
 // costs about what its file operations cost.
 class LogWriter : public RunLog {
 public:
-    explicit LogWriter(const ModuleValues& values);
+    // Each row's identity is kept under the run `runId` (see RunHistory::begin).
+    LogWriter(const ModuleValues& values, qint64 runId);
     ~LogWriter();
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
@@ -55,6 +56,7 @@ private:
     void work(const ModuleValues& values);
 
     QString m_table;
+    qint64 m_runId;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::optional<Batch> m_batch;  // submitted and not yet committed

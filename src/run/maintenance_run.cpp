@@ -7,6 +7,7 @@
 #include "run/run_lock.h"
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
+#include "run/stored_rule_check.h"
 #include "run/tree_model.h"
 #include "schedule/date_time_text.h"
 #include "storage/connection.h"
@@ -39,6 +40,10 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
             {
                 Connection connection(m_values);
                 rules = readRules(connection, m_values.tbl_rule);
+            }
+            if (const std::optional<QString> problem = storedRulesProblem(rules)) {
+                outcome.refusedRules = *problem;
+                return outcome;
             }
             TreeModel fs(m_fs);
             NoLog log;
@@ -76,18 +81,23 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
             outcome.alreadyServed = true;
             return;
         }
-        reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
-        connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log,
-                                                    cutoffText(runAt, retentionNumber(logDays))));
         // The whole rule table is read first: the run sees it as it stood when it began.
         rules = readRules(connection, m_values.tbl_rule);
+        if (const std::optional<QString> problem = storedRulesProblem(rules)) {
+            outcome.refusedRules = *problem;
+            return;
+        }
+        reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
+        const QString logCutoff = cutoffText(runAt, retentionNumber(logDays));
+        connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log, logCutoff));
+        RunHistory::prune(connection, logCutoff);
         runId =
             RunHistory::begin(connection, m_values.tbl_log,
                               {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
                                m_scheduledMinute, dateTimeText(runAt), rulesText(rules)});
     }
     try {
-        LogWriter writer(m_values);
+        LogWriter writer(m_values, runId);
         applyRules(m_fs, writer, rules, runAt, outcome);
     } catch (const StorageError& error) {
         outcome.storageError = error.message();

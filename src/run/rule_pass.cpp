@@ -9,6 +9,22 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+FileReport heldReport(const Rule& rule, const OldFile& file) {
+    return {.rule = rule,
+            .path = file.path,
+            .target = file.target,
+            .stamp = file.stamp,
+            .mtime = file.listed->mtime,
+            .size = file.listed->size,
+            .status = FileStatus::Held,
+            .reason = u"先の規則で処理に失敗したため、この実行では触れません"_s,
+            .placed = {}};
+}
+
+}  // namespace
+
 RulePass::RulePass(FileSystem& fs, RunLog& log, RunObserver* observer, qsizetype batchSize)
     : m_fs(fs), m_log(log), m_observer(observer), m_batchSize(batchSize) {}
 
@@ -54,20 +70,23 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
         return true;
     }
     bool ontoItself = false;
+    bool oneFileSystem = false;
     if (rule.copies()) {
         // The destination may be the source reached another way (a trailing "/", a link, a
         // bind mount): copying or moving a file onto itself must never be tried.
         struct stat sourceInfo {};
         struct stat destinationInfo {};
-        ontoItself = m_fs.statOpen(source.get(), sourceInfo).ok() &&
-                     m_fs.statOpen(destination.get(), destinationInfo).ok() &&
-                     sameIdentity(sourceInfo, destinationInfo);
+        const bool known = m_fs.statOpen(source.get(), sourceInfo).ok() &&
+                           m_fs.statOpen(destination.get(), destinationInfo).ok();
+        ontoItself = known && sameIdentity(sourceInfo, destinationInfo);
+        oneFileSystem = known && sourceInfo.st_dev == destinationInfo.st_dev;
         if (!ontoItself) {
             removeDeadTemporariesOnce(destination.get());
         }
     }
+    const QString cutoff = cutoffText(runAt, retentionNumber(rule.retention));
     const std::shared_ptr<const Listing> listing =
-        m_fs.listDirectory(source.get(), rule.extension, [this] {
+        m_fs.listDirectory(source.get(), rule.extension, olderThan(cutoff), [this] {
             if (m_observer != nullptr) {
                 m_observer->working();
             }
@@ -78,8 +97,7 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
         return true;
     }
     const RuleDirectories directories{rule, source.get(), rule.copies() ? destination.get() : -1,
-                                      ontoItself,
-                                      cutoffText(runAt, retentionNumber(rule.retention))};
+                                      ontoItself, oneFileSystem, cutoff};
     handleAll(directories, *listing, dateTimeText(runAt), outcome);
     return true;
 }
@@ -102,10 +120,20 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
                 break;
             }
             const QString name = nameText(listing.nameView(file));
-            batch.append({&file, listing.name(file), rule.source + u'/' + name,
-                          rule.copies() ? rule.destination + u'/' + name : QString(),
-                          std::move(stamp)});
+            OldFile old{&file, listing.name(file), rule.source + u'/' + name,
+                        rule.copies() ? rule.destination + u'/' + name : QString(),
+                        std::move(stamp)};
             ++next;
+            // An earlier rule of this run failed on the file: it stays as it is, unlogged, so
+            // that a chain never deletes what it could not copy.
+            if (m_held.contains({file.device, file.inode})) {
+                ++outcome.heldFiles;
+                if (m_observer != nullptr) {
+                    m_observer->fileHandled(heldReport(rule, old));
+                }
+                continue;
+            }
+            batch.append(std::move(old));
         }
         return batch;
     };
@@ -113,7 +141,10 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
         QList<LogRow> rows;
         rows.reserve(batch.size());
         for (const OldFile& file : batch) {
-            rows.append({file.path, file.stamp, rule.process, runText});
+            const ListedFile& listed = *file.listed;
+            rows.append({file.path, file.stamp, rule.process, runText,
+                         {static_cast<qint64>(listed.device), static_cast<qint64>(listed.inode),
+                          listed.size, listed.mtime}});
         }
         return rows;
     };
@@ -137,9 +168,12 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
             const FileReport report = checkAndAct(m_fs, directories, file);
             if (report.status == FileStatus::Failed) {
                 outcome.failures.append({rule.order, rule.process, file.path, report.reason});
-                corrections.append({rowids[i], file.path, rule.process + u"失敗"_s});
+                corrections.append({rowids[i], file.path, rule.process + u"失敗"_s, {}});
+                m_held.insert({file.listed->device, file.listed->inode});
             } else if (report.status == FileStatus::Skipped) {
-                corrections.append({rowids[i], file.path, {}});
+                corrections.append({rowids[i], file.path, {}, {}});
+            } else if (report.placed) {
+                corrections.append({rowids[i], file.path, {}, report.placed});
             }
             ++(report.status == FileStatus::Skipped ? outcome.skippedFiles : outcome.handledFiles);
             if (m_observer != nullptr) {

@@ -36,4 +36,6 @@ private:
     RunObserver* m_observer;
     qsizetype m_batchSize;
     std::set<std::pair<dev_t, ino_t>> m_cleanedDirectories;
+    // The files a rule of this run failed on, by device and inode: later rules leave them.
+    std::set<std::pair<dev_t, ino_t>> m_held;
 };

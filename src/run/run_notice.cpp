@@ -32,6 +32,9 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
     if (!outcome.storageError.isEmpty()) {
         notice.problems << outcome.storageError;
     }
+    if (!outcome.refusedRules.isEmpty()) {
+        notice.problems << outcome.refusedRules;
+    }
     if (!outcome.failures.isEmpty()) {
         notice.problems << failureSummary(outcome.failures);
     }
@@ -40,6 +43,7 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
     notice.ending = outcome.alreadyServed             ? Ending::Served
                     : outcome.busy                    ? Ending::Busy
                     : !outcome.storageError.isEmpty() ? Ending::StorageFailed
+                    : !outcome.refusedRules.isEmpty() ? Ending::RulesRefused
                     : !notice.stop.isEmpty()          ? Ending::DirectoryStopped
                     : !outcome.failures.isEmpty()     ? Ending::Failures
                                                       : Ending::Complete;

@@ -11,13 +11,22 @@
 // What a run came to, as the window and sweeprun-batch both tell it.
 struct RunNotice {
     // The most serious thing that happened; it decides the batch's exit code.
-    enum class Ending { Served, Busy, StorageFailed, DirectoryStopped, Failures, Complete };
+    enum class Ending {
+        Served,
+        Busy,
+        StorageFailed,
+        RulesRefused,
+        DirectoryStopped,
+        Failures,
+        Complete
+    };
     Ending ending = Ending::Complete;
     // When the run was and what it came to: "12/07 13:04 の実行: 完了 39,997 件、失敗 3 件", or
     // "… の実行: 中断" for a run that did not come to its end.
     QString headline;
     // What is said without stopping anything, in this order: another run held the database
-    // (runInProgressMessage), the store failed, files were left alone (failureSummary).
+    // (runInProgressMessage), the store failed, the stored rules were refused, files were left
+    // alone (failureSummary).
     QStringList problems;
     // The directory that stopped the run (directoryStopMessage); empty when none did.
     QString stop;

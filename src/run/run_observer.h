@@ -2,10 +2,14 @@
 
 #include <QString>
 
+#include <optional>
+
+#include "storage/log_rows.h"
 #include "storage/rule_row.h"
 
-// Skipped: changed or replaced since it was listed, so left alone and not counted.
-enum class FileStatus { Done, Failed, Skipped };
+// Skipped: changed or replaced since it was listed, so left alone and not counted. Held: an
+// earlier rule of the run failed on it, so no later rule touches it until the next run.
+enum class FileStatus { Done, Failed, Skipped, Held };
 
 // One file the run handled (or, in a dry run, would handle). Paths are the text forms.
 struct FileReport {
@@ -17,6 +21,8 @@ struct FileReport {
     qint64 size;
     FileStatus status;
     QString reason;  // why it failed
+    // What a copy or move left at the target, for the log to keep; none for anything else.
+    std::optional<FileIdentity> placed;
 };
 
 // Told about each rule as it starts and each file after it is handled, and now and then while

@@ -23,8 +23,12 @@ struct RunOutcome {
     QList<FileFailure> failures;
     // The user's message for a storage failure that ended the run; empty when none did.
     QString storageError;
+    // Why the stored rules could not be run (storedRulesProblem); empty when they could. Such a
+    // run touches nothing.
+    QString refusedRules;
     qsizetype handledFiles = 0;
     qsizetype skippedFiles = 0;  // changed or gone since they were listed, so left alone
+    qsizetype heldFiles = 0;     // left alone since an earlier rule of the run failed on them
     // Another run held the database, so this one did nothing.
     bool busy = false;
     // Another run had already served the scheduled minute, so this one did nothing.

@@ -11,6 +11,7 @@
 #include "disk/name_text.h"
 #include "schedule/date_time_text.h"
 #include "storage/connection.h"
+#include "storage/log_rows.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
 
@@ -59,6 +60,26 @@ bool standsThere(FileSystem& fs, int directory, const QByteArray& name, const QS
            stampText(info.st_mtim.tv_sec) == stamp;
 }
 
+struct stat asStat(const FileIdentity& identity) {
+    struct stat info {};
+    info.st_dev = static_cast<dev_t>(identity.device);
+    info.st_ino = static_cast<ino_t>(identity.inode);
+    return info;
+}
+
+// The file the row names is still at its source: the same file (device and inode) however it
+// was written to since, or, for a row of a version that kept no identity, a file with the
+// logged time stamp.
+bool stillAtSource(FileSystem& fs, int source, const QByteArray& name, const QString& stamp,
+                   const std::optional<FileIdentity>& identity) {
+    if (!identity) {
+        return standsThere(fs, source, name, stamp);
+    }
+    struct stat info {};
+    return fs.statAt(source, name.constData(), info).ok() && S_ISREG(info.st_mode) &&
+           sameIdentity(info, asStat(*identity));
+}
+
 // True when the row claims more than the disk shows; false when it is true or cannot be
 // judged.
 bool overstated(FileSystem& fs, Directories& directories, const QList<Rule>& rules,
@@ -80,13 +101,30 @@ bool overstated(FileSystem& fs, Directories& directories, const QList<Rule>& rul
         return false;
     }
     if (row.process != kCopyProcess) {
-        if (row.process == kMoveProcess) {
-            fs.restoreMoveClaim(source, name->constData());
-        }
-        return standsThere(fs, source, *name, row.stamp);
+        return stillAtSource(fs, source, *name, row.stamp, row.identity);
     }
     const int destination = directories.open(rule->destination);
     return destination >= 0 && !standsThere(fs, destination, *name, row.stamp);
+}
+
+// A move killed between claiming its source and removing it left the source under its claim:
+// each such file gets its name back before any row is judged, one look at each folder.
+void giveClaimsBack(FileSystem& fs, Directories& directories,
+                    const QList<RunHistory::LoggedFile>& rows) {
+    std::map<QString, FileSystem::ClaimedNames> byFolder;
+    for (const RunHistory::LoggedFile& row : rows) {
+        const qsizetype slash = row.path.lastIndexOf(u'/');
+        const std::optional<QByteArray> name = nameBytes(row.path.mid(slash + 1));
+        if (row.process == kMoveProcess && row.identity && slash >= 0 && name) {
+            byFolder[row.path.left(slash)][{static_cast<dev_t>(row.identity->device),
+                                            static_cast<ino_t>(row.identity->inode)}] = *name;
+        }
+    }
+    for (const auto& [folder, names] : byFolder) {
+        if (const int source = directories.open(folder); source >= 0) {
+            fs.restoreMoveClaims(source, names);
+        }
+    }
 }
 
 }  // namespace
@@ -105,9 +143,10 @@ void reconcileUnfinishedRuns(Connection& connection, const QString& logTable, Fi
     Directories directories(fs);
     for (const RunHistory::Unchecked& run : RunHistory::unchecked(connection)) {
         const QList<Rule> rules = parseRules(run.rules);
+        const QList<RunHistory::LoggedFile> rows = RunHistory::handledRows(connection, logTable, run);
+        giveClaimsBack(fs, directories, rows);
         QList<RunHistory::LoggedFile> overstatedRows;
-        for (const RunHistory::LoggedFile& row :
-             RunHistory::handledRows(connection, logTable, run)) {
+        for (const RunHistory::LoggedFile& row : rows) {
             if (overstated(fs, directories, rules, row)) {
                 overstatedRows.append(row);
             }

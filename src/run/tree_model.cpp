@@ -1,19 +1,23 @@
 #include "run/tree_model.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
 
-void fill(struct stat& info, qint64 size, qint64 mtime, dev_t device, ino_t inode) {
+void fill(struct stat& info, const ListedFile& file) {
     info = {};
-    info.st_dev = device;
-    info.st_ino = inode;
-    info.st_mode = S_IFREG | 0644;
+    info.st_dev = file.device;
+    info.st_ino = file.inode;
+    info.st_mode = file.mode;
+    info.st_uid = file.owner;
+    info.st_gid = file.group;
     info.st_nlink = 1;
-    info.st_size = size;
-    info.st_mtim.tv_sec = mtime;
+    info.st_size = file.size;
+    info.st_mtim.tv_sec = file.mtime;
 }
 
 }  // namespace
@@ -56,8 +60,10 @@ const TreeModel::Placed* TreeModel::Changes::placedAs(std::string_view name) con
 }
 
 std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QString& extension,
+                                                        const KeepFile& keep,
                                                         const std::function<void()>& progress) {
-    std::shared_ptr<const Listing> listing = m_disk.listDirectory(directory, extension, progress);
+    std::shared_ptr<const Listing> listing =
+        m_disk.listDirectory(directory, extension, keep, progress);
     forget();
     DirectoryKey key;
     if (listing->error != 0 || !keyOf(directory, key)) {
@@ -73,9 +79,8 @@ std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QSt
         for (size_t index = 0; index < changes->placed.size(); ++index) {
             const Placed& placed = changes->placed[index];
             const std::string_view name = changes->placedNames.name(index);
-            if (placed.present && hasListedSuffix(name, suffix)) {
-                changed->files.push_back({placed.mtime, placed.size, key.first, placed.inode,
-                                          changed->names.size(), name.size()});
+            if (placed.present && hasListedSuffix(name, suffix) && (!keep || keep(placed.mtime))) {
+                changed->files.push_back(placed.as(key.first, changed->names.size(), name.size()));
                 changed->names.insert(changed->names.end(), name.begin(), name.end());
                 changed->names.push_back('\0');
             }
@@ -139,14 +144,14 @@ FileResult TreeModel::statAt(int directory, const char* name, struct stat& info)
         listed != nullptr && m_listed.directory == key && m_listed.next < listed->files.size() &&
         std::strcmp(listed->name(listed->files[m_listed.next]), name) == 0) {
         const ListedFile& file = listed->files[m_listed.next++];
-        fill(info, file.size, file.mtime, file.device, file.inode);
+        fill(info, file);
         remember(directory, name, info);
         return FileResult::success();
     }
     const Changes* changes = changesOf(key, false);
     if (changes != nullptr) {
         if (const Placed* placed = changes->placedAs(name)) {
-            fill(info, placed->size, placed->mtime, key.first, placed->inode);
+            fill(info, placed->as(key.first, 0, 0));
             remember(directory, name, info);
             return FileResult::success();
         }
@@ -184,7 +189,13 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
         return FileResult::fromErrno(EISDIR);  // what renaming a file over a folder answers
     }
     forget();
-    const Placed placed{info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
+    // A copy belongs to the running user unless the run may keep the source's owner (root).
+    const Placed placed{info.st_size,
+                        info.st_mtim.tv_sec,
+                        sameFile ? info.st_ino : m_nextInode++,
+                        sameFile || ::geteuid() == 0 ? info.st_uid : ::geteuid(),
+                        info.st_gid,
+                        info.st_mode,
                         true};
     makeRoom(changes.placedNames);
     if (const auto [index, added] = changes.placedNames.insert(name); added) {
@@ -219,12 +230,13 @@ FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct s
                                  int targetDir) {
     struct stat info {};
     const FileResult result = statExpected(sourceDir, name, expected, info);
-    return result.ok() ? renameFile(sourceDir, name, targetDir) : result;
+    return result.ok() ? renameFile(sourceDir, name, expected, targetDir) : result;
 }
 
-FileResult TreeModel::renameFile(int sourceDir, const char* name, int targetDir) {
+FileResult TreeModel::renameFile(int sourceDir, const char* name, const struct stat& expected,
+                                 int targetDir) {
     struct stat info {};
-    FileResult result = statAt(sourceDir, name, info);
+    FileResult result = statExpected(sourceDir, name, expected, info);
     if (result.ok()) {
         result = place(targetDir, name, info, true);
     }

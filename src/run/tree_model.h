@@ -28,6 +28,7 @@ public:
     OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override { return m_disk.statOpen(fd, info); }
     std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const KeepFile& keep,
                                                  const std::function<void()>& progress) override;
     DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int) override {}
@@ -36,8 +37,9 @@ public:
                         int targetDir) override;
     FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,
                           int targetDir) override;
-    FileResult restoreMoveClaim(int, const char*) override { return {}; }
-    FileResult renameFile(int sourceDir, const char* name, int targetDir) override;
+    void restoreMoveClaims(int, const ClaimedNames&) override {}
+    FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override;
     FileResult removeFile(int directory, const char* name) override;
 
 private:
@@ -49,7 +51,14 @@ private:
         qint64 size;
         qint64 mtime;
         ino_t inode;
+        uid_t owner;
+        gid_t group;
+        mode_t mode;
         bool present;
+
+        ListedFile as(dev_t device, size_t nameOffset, size_t nameSize) const {
+            return {mtime, size, device, inode, nameOffset, nameSize, owner, group, mode};
+        }
     };
     // What the run changes in one directory: the names of the disk's files it takes away (a
     // file with another name stays, even if it is another link to the same inode), and the

@@ -65,3 +65,24 @@ QString cutoffText(const QDateTime& dateTime, double days) {
     }
     return dateTimeText(cutoff);
 }
+
+std::function<bool(qint64)> olderThan(const QString& cutoff) {
+    if (cutoff.isEmpty()) {
+        return [](qint64) { return false; };
+    }
+    // Local time may stand a day or so off the epoch's seconds (time zones, their changes);
+    // within two days of the cutoff the text decides.
+    constexpr qint64 kMargin = 2 * 86'400;
+    const QDateTime at = QDateTime::fromString(cutoff, u"yyyy/MM/dd HH:mm:ss"_s);
+    const qint64 seconds = at.isValid() ? at.toSecsSinceEpoch() : 0;
+    const bool known = at.isValid();
+    return [cutoff, seconds, known](qint64 mtime) {
+        if (known && mtime < seconds - kMargin) {
+            return true;
+        }
+        if (known && mtime > seconds + kMargin) {
+            return false;
+        }
+        return stampText(mtime) < cutoff;
+    };
+}

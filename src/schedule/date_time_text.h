@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 
 // "yyyy/MM/dd HH:mm:ss" in local time: every field zero-padded, so text order is time order.
 QString dateTimeText(const QDateTime& dateTime);
@@ -19,3 +20,8 @@ double retentionNumber(const QString& text);
 // day, a fraction as that part of 24 hours. Empty when the result leaves the four-digit years;
 // nothing is older than an empty cutoff.
 QString cutoffText(const QDateTime& dateTime, double days);
+
+// Whether a file time (seconds since the epoch) is older than the cutoff, as the run decides it
+// (its stampText before the cutoff text), answered from the seconds alone wherever the two are
+// days apart, so that a listing can ask it of every file.
+std::function<bool(qint64)> olderThan(const QString& cutoff);

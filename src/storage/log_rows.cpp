@@ -5,6 +5,7 @@
 #include <QSqlDriver>
 
 #include "storage/connection.h"
+#include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
 
@@ -43,24 +44,49 @@ private:
     sqlite3_stmt* m_statement = nullptr;
 };
 
+// Binds the numbers in order, runs the statement once and resets it for the next.
+void bindAndStep(sqlite3* handle, sqlite3_stmt* statement, std::initializer_list<qint64> values) {
+    int column = 0;
+    for (const qint64 value : values) {
+        sqlite3_bind_int64(statement, ++column, value);
+    }
+    if (sqlite3_step(statement) != SQLITE_DONE) {
+        throw sqliteError(handle);
+    }
+    sqlite3_reset(statement);
+}
+
 }  // namespace
 
-QList<qint64> commitLogBatch(Connection& connection, const QString& table,
+QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint64 runId,
                              const QList<LogRow>& rows, const QList<LogCorrection>& corrections) {
     Transaction transaction(connection);
-    for (const LogCorrection& correction : corrections) {
-        connection.Execute(correction.process.isEmpty()
-                               ? SqlText::deleteLogRow(table, correction.rowid, correction.path)
-                               : SqlText::updateLogProcess(table, correction.rowid, correction.path,
-                                                           correction.process));
+    sqlite3* handle = sqliteHandle(connection);
+    if (!corrections.isEmpty()) {
+        const Statement target(handle, RunHistory::recordTargetText());
+        const Statement forget(handle, RunHistory::forgetIdentityText(table));
+        for (const LogCorrection& correction : corrections) {
+            if (correction.target) {
+                const FileIdentity& identity = *correction.target;
+                bindAndStep(handle, target.get(),
+                            {identity.device, identity.inode, identity.size, identity.mtime,
+                             correction.rowid});
+            } else if (correction.process.isEmpty()) {
+                connection.Execute(SqlText::deleteLogRow(table, correction.rowid, correction.path));
+                bindAndStep(handle, forget.get(), {correction.rowid});
+            } else {
+                connection.Execute(SqlText::updateLogProcess(table, correction.rowid,
+                                                             correction.path, correction.process));
+            }
+        }
     }
     QList<qint64> rowids;
     rowids.reserve(rows.size());
     if (!rows.isEmpty()) {
         // One statement serves every row: parsing each row's text would cost more than storing
         // it.
-        sqlite3* handle = sqliteHandle(connection);
         const Statement insert(handle, SqlText::insertLogPrepared(table));
+        const Statement identities(handle, RunHistory::recordIdentityText());
         for (const LogRow& row : rows) {
             int column = 0;
             for (const QString* value : {&row.path, &row.stamp, &row.process, &row.runText}) {
@@ -71,8 +97,13 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table,
             if (sqlite3_step(insert.get()) != SQLITE_DONE) {
                 throw sqliteError(handle);
             }
-            rowids.append(sqlite3_last_insert_rowid(handle));
+            const qint64 rowid = sqlite3_last_insert_rowid(handle);
+            rowids.append(rowid);
             sqlite3_reset(insert.get());
+            const FileIdentity& identity = row.identity;
+            bindAndStep(handle, identities.get(),
+                        {rowid, runId, identity.device, identity.inode, identity.size,
+                         identity.mtime});
         }
     }
     transaction.commit();

@@ -15,6 +15,7 @@ namespace {
 
 const QString kTable = u"quillon_run"_s;
 const QString kFailures = u"quillon_failure"_s;
+const QString kFiles = u"quillon_file"_s;
 
 // UTC, to the second, in a form that sorts as it reads.
 QString utcText(const QDateTime& at) {
@@ -63,6 +64,42 @@ void ensureTable(Connection& connection) {
                        u" (run_id INTEGER, path TEXT, reason TEXT)"_s);
     connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_failure_path ON "_s + kFailures +
                        u" (path)"_s);
+    connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_failure_run ON "_s + kFailures +
+                       u" (run_id)"_s);
+    connection.Execute(u"CREATE TABLE IF NOT EXISTS "_s + kFiles +
+                       u" (row INTEGER PRIMARY KEY, run_id INTEGER, device INTEGER,"
+                       u" inode INTEGER, size INTEGER, mtime INTEGER, target_device INTEGER,"
+                       u" target_inode INTEGER, target_size INTEGER, target_mtime INTEGER)"_s);
+    connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_file_run ON "_s + kFiles +
+                       u" (run_id)"_s);
+}
+
+QString recordIdentityText() {
+    return u"INSERT OR REPLACE INTO "_s + kFiles +
+           u" (row, run_id, device, inode, size, mtime) VALUES (?, ?, ?, ?, ?, ?)"_s;
+}
+
+QString recordTargetText() {
+    return u"UPDATE "_s + kFiles +
+           u" SET target_device = ?, target_inode = ?, target_size = ?, target_mtime = ?"
+           u" WHERE row = ?"_s;
+}
+
+QString forgetIdentityText(const QString& logTable) {
+    return u"DELETE FROM "_s + kFiles + u" WHERE row = ?1 AND NOT EXISTS (SELECT 1 FROM "_s +
+           logTable + u" WHERE rowid = ?1)"_s;
+}
+
+void prune(Connection& connection, const QString& before) {
+    // The newest run stays whatever its age: the status line tells of it.
+    const QString old = u"SELECT id FROM "_s + kTable +
+                        u" WHERE run_text < ? AND id < (SELECT MAX(id) FROM "_s + kTable + u")"_s;
+    Transaction transaction(connection);
+    run(connection, u"DELETE FROM "_s + kFiles + u" WHERE run_id IN ("_s + old + u")"_s, {before});
+    run(connection, u"DELETE FROM "_s + kFailures + u" WHERE run_id IN ("_s + old + u")"_s,
+        {before});
+    run(connection, u"DELETE FROM "_s + kTable + u" WHERE id IN ("_s + old + u")"_s, {before});
+    transaction.commit();
 }
 
 bool served(Connection& connection, const QDateTime& scheduledMinute) {
@@ -114,12 +151,20 @@ QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
                               const Unchecked& unfinished) {
     QSqlQuery query =
         run(connection,
-            u"SELECT rowid, 対象ファイル, タイムスタンプ, 処理内容 FROM "_s + logTable +
-                u" WHERE rowid > ? AND 処理日時 = ? AND 処理内容 IN ('複写', '移動', '削除')"_s,
+            u"SELECT l.rowid, l.対象ファイル, l.タイムスタンプ, l.処理内容, f.device, f.inode,"
+            u" f.size, f.mtime FROM "_s +
+                logTable + u" l LEFT JOIN "_s + kFiles +
+                u" f ON f.row = l.rowid WHERE l.rowid > ? AND l.処理日時 = ?"
+                u" AND l.処理内容 IN ('複写', '移動', '削除')"_s,
             {unfinished.firstRow, unfinished.runText});
     return readAll(query, [](const QSqlQuery& row) {
-        return LoggedFile{row.value(0).toLongLong(), row.value(1).toString(),
-                          row.value(2).toString(), row.value(3).toString()};
+        LoggedFile file{row.value(0).toLongLong(), row.value(1).toString(),
+                        row.value(2).toString(), row.value(3).toString(), std::nullopt};
+        if (!row.isNull(4)) {
+            file.identity = FileIdentity{row.value(4).toLongLong(), row.value(5).toLongLong(),
+                                         row.value(6).toLongLong(), row.value(7).toLongLong()};
+        }
+        return file;
     });
 }
 

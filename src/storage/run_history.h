@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "storage/log_rows.h"
+
 class Connection;
 
 // Quillon's own record of its runs, one row a run, beside the system's three tables: what
@@ -45,6 +47,7 @@ struct LoggedFile {
     QString path;
     QString stamp;
     QString process;
+    std::optional<FileIdentity> identity;  // none for a row of a version that kept none
 };
 
 // A run that came to its end (or was stopped), as the status line tells it.
@@ -57,6 +60,15 @@ struct Finished {
 
 // Creates the table where it is missing.
 void ensureTable(Connection& connection);
+// The statements that keep a logged file's identity (row, run, device, inode, size, mtime),
+// record what its copy or move left at the target (device, inode, size, mtime, row), and forget
+// it once its row is gone from `logTable` (row).
+QString recordIdentityText();
+QString recordTargetText();
+QString forgetIdentityText(const QString& logTable);
+// Forgets the runs whose 処理日時 is before `before`, as the log forgets their rows, with what
+// was kept of them; the newest run stays.
+void prune(Connection& connection, const QString& before);
 // True when a run has already served the minute (given in any time zone).
 bool served(Connection& connection, const QDateTime& scheduledMinute);
 // Records the run's start and returns its id. `logTable` is where its rows will go.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -140,10 +141,15 @@ TEST(FileSystem, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
 TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
     TempTree tree;
     const QString out = tree.dir(u"out"_s);
-    tree.file(u"out/.quillon-copy-dead01"_s, "killed mid-copy", kOld);
-    const QString live = tree.file(u"out/.quillon-copy-live01"_s, "being written", kOld);
-    tree.file(u"out/.quillon-copy-notes.txt"_s, "", kOld);  // a dead writer's, whatever its name
+    tree.file(u"out/.quillon-copy-dead01dead01"_s, "killed mid-copy", kOld);
+    const QString live = tree.file(u"out/.quillon-copy-live01live01"_s, "being written", kOld);
+    tree.file(u"out/.quillon-copy-notes"_s, "", kOld);  // a user's own file, not in our format
+    tree.file(u"out/.quillon-copy-notes.txt"_s, "", kOld);
     tree.file(u"out/.quillon-cop"_s, "not ours", kOld);
+    // Another user's file under a name of our format, in a folder both write into, is theirs.
+    const QString theirs = tree.file(u"out/.quillon-copy-theirs000000"_s, "theirs", kOld);
+    const bool otherOwner =
+        ::geteuid() == 0 && ::chown(QFile::encodeName(theirs).constData(), 65534, 65534) == 0;
     tree.file(u"out/keep.txt"_s, "user data", kOld);
     tree.dir(u"out/.quillon-copy-dir"_s);
     const QString victim = tree.file(u"victim"_s, "behind a link", kOld);
@@ -157,10 +163,15 @@ TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
         const CopyTemporary inFlight(dir.get());  // this process's own copy, under way
         ASSERT_TRUE(inFlight.valid());
         removeDeadTemporaries(dir.get());
-        EXPECT_EQ(names(out).size(), 5);  // the in-flight one is still there
+        EXPECT_EQ(names(out).size(), otherOwner ? 8 : 7);  // the in-flight one is still there
     }
-    EXPECT_EQ(names(out), (QStringList{u".quillon-cop"_s, u".quillon-copy-link"_s,
-                                       u".quillon-copy-live01"_s, u"keep.txt"_s}));
+    QStringList left{u".quillon-cop"_s,         u".quillon-copy-link"_s,
+                     u".quillon-copy-live01live01"_s, u".quillon-copy-notes"_s,
+                     u".quillon-copy-notes.txt"_s, u"keep.txt"_s};
+    if (otherOwner) {
+        left.insert(5, u".quillon-copy-theirs000000"_s);
+    }
+    EXPECT_EQ(names(out), left);
     EXPECT_TRUE(QFileInfo(out + u"/.quillon-copy-dir"_s).isDir());
     EXPECT_EQ(TempTree::read(victim), "behind a link");
 }

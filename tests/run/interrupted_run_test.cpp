@@ -149,13 +149,22 @@ TEST(InterruptedRun, TheNextRunRemovesTheRowsOfFilesAKilledRunNeverHandled) {
             fs.afterMoveCopy = [&in](const char* name) {
                 if (qstrcmp(name, "f2.log") == 0) {
                     const QByteArray dir = QFile::encodeName(in) + '/';
-                    ::rename((dir + name).constData(), (dir + moveClaimName(name)).constData());
+                    ::rename((dir + name).constData(),
+                             (dir + ".quillon-move-0123456789abcdef").constData());
                     raise(SIGKILL);
                 }
             };
         });
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_GT(loggedPaths(tree).size(), 3);  // rows ahead of the files, as they should be
+        // Their writers go on with the files left: each is still the file its row names.
+        for (const QString& file : files) {
+            QFile appended(file);
+            if (appended.exists()) {
+                ASSERT_TRUE(appended.open(QIODevice::Append));
+                appended.write(" and more");
+            }
+        }
 
         checkingRun(tree);
         QSet<QString> gone;

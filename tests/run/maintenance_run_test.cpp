@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "run/run_notice.h"
 #include "storage/connection.h"
 #include "support/failing_file_system.h"
 #include "support/run_recorder.h"
@@ -134,15 +135,43 @@ TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlw
     EXPECT_EQ(TempTree::read(target), "fresh data");
 }
 
-TEST_F(MaintenanceRunTest, AnUnknownProcessLogsButLeavesFilesAlone) {
+TEST_F(MaintenanceRunTest, AStoredRuleThatRegistrationWouldRefuseStopsTheRunBeforeAnything) {
     const QString in = tree.dir(u"in"_s);
-    const QString a = old(u"in/a.txt"_s);
-    tree.addRule({u"001"_s, in, tree.dir(u"out"_s), u"txt"_s, u"7"_s, u"圧縮"_s});
-
-    EXPECT_EQ(run().result, QString());
-    EXPECT_TRUE(QFile::exists(a));
-    EXPECT_TRUE(QDir(tree.path(u"out"_s)).isEmpty());
-    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(a, u"圧縮"_s)}));
+    const QString out = tree.dir(u"out"_s);
+    const QString first = old(u"in/first.log"_s);
+    const QString young = tree.file(u"in/young.txt"_s, "a minute old", at(kRun).addSecs(-60));
+    tree.addLogRow({u"/x/pruned"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2002/01/01 00:00:00"_s});
+    const struct {
+        QString retention, process, source, destination, field;
+    } cases[] = {
+        {u"７"_s, kDelete, in, u""_s, u"残存日数「７」"_s},  // read loosely: 0 days
+        {u"abc"_s, kDelete, in, u""_s, u"残存日数「abc」"_s},
+        {u"-1"_s, kDelete, in, u""_s, u"残存日数「-1」"_s},
+        {u"1e400"_s, kDelete, in, u""_s, u"残存日数「1e400」"_s},
+        {u"1"_s + QString(400, u'0'), kDelete, in, u""_s,
+         u"残存日数「1"_s + QString(400, u'0') + u"」"_s},
+        {u"7"_s, u"copy"_s, in, out, u"処理「copy」"_s},
+        {u"7"_s, kCopy, in, u""_s, u"先ディレクトリ「」"_s},
+        {u"7"_s, kMove, in, u"out"_s, u"先ディレクトリ「out」"_s},
+        {u"7"_s, kDelete, u"in"_s, u""_s, u"元ディレクトリ「in」"_s},
+    };
+    for (const auto& c : cases) {
+        Connection(tree.values()).Execute(u"DELETE FROM sweeprun"_s);
+        tree.addRule({u"001"_s, in, out, u"log"_s, u"7"_s, kMove});
+        tree.addRule({u"003"_s, c.source, c.destination, u"txt"_s, c.retention, c.process});
+        for (const bool dryRun : {true, false}) {
+            MaintenanceRun maintenance(tree.values(), fs, &recorder);
+            maintenance.setDryRun(dryRun);
+            const RunOutcome outcome = maintenance.EXEC_DEL(at(kRun), u"30"_s);
+            EXPECT_EQ(outcome.refusedRules,
+                      u"順序　003　の設定が正しくありません（"_s + c.field + u"）"_s);
+            EXPECT_EQ(runNotice(outcome, tree.values().db_path).ending,
+                      RunNotice::Ending::RulesRefused);
+        }
+        EXPECT_TRUE(recorder.files.isEmpty());
+        EXPECT_TRUE(QFile::exists(first) && QFile::exists(young));  // not even rule 001 ran
+        EXPECT_EQ(tree.logRows().size(), 1);                      // nor was the log pruned
+    }
 }
 
 TEST_F(MaintenanceRunTest, AMissingDirectoryStopsAtItsRuleAfterPruning) {
@@ -240,21 +269,22 @@ TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
 
 TEST_F(MaintenanceRunTest, NothingIsCopiedOrMovedOntoItself) {
     const QString in = tree.dir(u"in"_s);
-    const QString a = old(u"in/a.txt"_s, "precious");
+    const QStringList files{old(u"in/a.txt"_s, "precious"), old(u"in/b.dat"_s, "precious"),
+                            old(u"in/c.log"_s, "precious")};
     ASSERT_TRUE(QFile::link(in, tree.path(u"alias"_s)));
     tree.addRule({u"001"_s, in, in + u"/"_s, u"txt"_s, u"7"_s, kMove});
-    tree.addRule({u"002"_s, in, in + u"/."_s, u"txt"_s, u"7"_s, kCopy});
-    tree.addRule({u"003"_s, in, tree.path(u"alias"_s), u"txt"_s, u"7"_s, kMove});
+    tree.addRule({u"002"_s, in, in + u"/."_s, u"dat"_s, u"7"_s, kCopy});
+    tree.addRule({u"003"_s, in, tree.path(u"alias"_s), u"log"_s, u"7"_s, kMove});
 
     const RunOutcome outcome = run();
 
     ASSERT_EQ(outcome.failures.size(), 3);
-    for (const FileFailure& failure : outcome.failures) {
-        EXPECT_EQ(failure.message(),
-                  a + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+    for (qsizetype i = 0; i < 3; ++i) {
+        EXPECT_EQ(outcome.failures[i].message(),
+                  files[i] + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+        EXPECT_EQ(TempTree::read(files[i]), "precious");
     }
-    EXPECT_EQ(TempTree::read(a), "precious");
-    EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden), QStringList{u"a.txt"_s});
+    EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), 3);
 }
 
 TEST_F(MaintenanceRunTest, AStorageFailureEndsTheRunBeforeTheNextFileIsTouched) {

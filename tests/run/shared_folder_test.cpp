@@ -202,14 +202,20 @@ TEST_F(SharedFolderTest, AFolderOfAnotherUserNeverLeadsTheRunWhereTheyCouldNotGo
         give(path, owner);
         return path;
     };
+    // A folder everybody may write into, root's own, as the system's temporary folder is.
+    give(tree.dir(u"tmp"_s), 0, 01777);
     const struct {
         QString source;
         bool refused;
     } cases[] = {
         {link(u"share/logs"_s, secret, kNobody), true},        // their link out of their folder
         {link(u"share/up"_s, u"../secret"_s, kNobody), true},  // the same, relative
-        {theirs, false},                                       // their own folder
-        {link(u"root-link"_s, theirs, 0), false},              // root's link into theirs
+        {link(u"tmp/abs"_s, secret, kNobody), true},           // their link in root's folder
+        {link(u"tmp/rel"_s, u"../secret"_s, kNobody), true},   // the same, relative
+        {link(u"tmp/hop"_s, u".."_s, kNobody) + u"/secret"_s, true},  // as an inner step
+        {theirs, false},                                              // their own folder
+        {link(u"root-link"_s, theirs, 0), false},                     // root's link into theirs
+        {link(u"tmp/root-rel"_s, u"../share/theirs"_s, 0), false},    // root's, in the shared one
     };
     for (const auto& c : cases) {
         tree.file(u"share/theirs/old.log"_s, "theirs", kOld);
@@ -227,8 +233,10 @@ TEST_F(SharedFolderTest, AFolderOfAnotherUserNeverLeadsTheRunWhereTheyCouldNotGo
         EXPECT_TRUE(QFile::exists(kept));
     }
     // A destination is reached the same way.
-    Connection(tree.values()).Execute(u"DELETE FROM sweeprun"_s);
-    tree.addRule({u"001"_s, theirs, tree.path(u"share/logs"_s), u"log"_s, u"7"_s, u"移動"_s});
-    EXPECT_TRUE(run().unsafeDirectory);
-    EXPECT_EQ(QDir(secret).entryList(QDir::Files), QStringList{u"keep.log"_s});
+    for (const QString& destination : {u"share/logs"_s, u"tmp/rel"_s, u"tmp/hop/secret"_s}) {
+        Connection(tree.values()).Execute(u"DELETE FROM sweeprun"_s);
+        tree.addRule({u"001"_s, theirs, tree.path(destination), u"log"_s, u"7"_s, u"移動"_s});
+        EXPECT_TRUE(run().unsafeDirectory) << destination.toStdString();
+        EXPECT_EQ(QDir(secret).entryList(QDir::Files), QStringList{u"keep.log"_s});
+    }
 }

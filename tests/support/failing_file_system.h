@@ -15,6 +15,7 @@ public:
     std::function<void(const char* name)> beforeCheck;    // runs before each re-check
     std::function<void()> beforeListing;                  // runs before each listing
     std::function<void(const char* name)> afterMoveCopy;  // once a move's copy is written
+    std::function<void(const char* name)> beforeRename;   // after the re-check, before a rename
 
     FileResult statAt(int directory, const char* name, struct stat& info) override {
         if (beforeCheck) {
@@ -24,11 +25,12 @@ public:
     }
 
     std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
+                                                 const KeepFile& keep,
                                                  const std::function<void()>& progress) override {
         if (beforeListing) {
             beforeListing();
         }
-        return PosixFileSystem::listDirectory(directory, extension, progress);
+        return PosixFileSystem::listDirectory(directory, extension, keep, progress);
     }
 
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
@@ -48,11 +50,15 @@ public:
         return PosixFileSystem::moveAcross(sourceDir, name, expected, targetDir);
     }
 
-    FileResult renameFile(int sourceDir, const char* name, int targetDir) override {
+    FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
+                          int targetDir) override {
         if (renameAcrossDevices) {
             return FileResult::fromErrno(EXDEV);
         }
-        return PosixFileSystem::renameFile(sourceDir, name, targetDir);
+        if (beforeRename) {
+            beforeRename(name);
+        }
+        return PosixFileSystem::renameFile(sourceDir, name, expected, targetDir);
     }
 
 protected:

@@ -14,7 +14,7 @@ public:
 
     void ruleStarted(const Rule& rule) override { rules << rule.order; }
     void fileHandled(const FileReport& report) override {
-        static const char* const kStatus[] = {"done", "failed", "skipped"};
+        static const char* const kStatus[] = {"done", "failed", "skipped", "held"};
         files << QString::fromLatin1(kStatus[static_cast<int>(report.status)]) + u' ' + report.path;
         if (afterFile) {
             afterFile(report);
