@@ -41,6 +41,9 @@ public:
                   << u'\n';
         } else if (report.status == FileStatus::Skipped) {
             m_out << u"  "_s << report.stamp << u" 変更されたため対象外 "_s << report.path << u'\n';
+        } else if (report.status == FileStatus::Held) {
+            m_out << u"  "_s << report.stamp << u" 先の規則で失敗したため保留 "_s << report.path
+                  << u'\n';
         } else {
             m_out << u"  "_s << report.stamp << u' ' << report.rule.process << u' ' << report.path;
             if (!report.target.isEmpty()) {
@@ -48,7 +51,7 @@ public:
             }
             m_out << u'\n';
         }
-        if (report.status != FileStatus::Skipped) {
+        if (report.status == FileStatus::Done || report.status == FileStatus::Failed) {
             ++m_ruleFiles;
             m_ruleBytes += report.size;
         }
@@ -174,9 +177,9 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     PrintingObserver observer(out, err, progress, options.dryRun);
     MaintenanceRun run(values, fs, &observer);
     run.setDryRun(options.dryRun);
-    // Only a minute of the real clock is served: a run as of another time marks nothing, or a
-    // trial with --at would keep the real minute from running.
-    run.setScheduledMinute(options.at.isValid() ? std::nullopt : minute);
+    // Only a minute of the real clock is marked served: a trial with --at would otherwise keep
+    // the real minute from running.
+    run.setScheduledMinute(minute, !options.at.isValid());
     if (options.dryRun) {
         out << u"ドライラン: 処理する予定のファイルを表示します。何も変更しません。\n"_s;
     }
@@ -195,9 +198,11 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
             return kExitComplete;
         case RunNotice::Ending::Busy:
         case RunNotice::Ending::StorageFailed:
-        case RunNotice::Ending::RulesRefused:
             err << notice.problems.first() << u'\n';  // the ending's own message comes first
             return notice.ending == RunNotice::Ending::Busy ? kExitBusy : kExitUnusable;
+        case RunNotice::Ending::RulesRefused:
+            err << notice.stop << u'\n';
+            return kExitUnusable;
         case RunNotice::Ending::DirectoryStopped:
             err << notice.stop << u'\n';
             return kExitMissingDirectory;

@@ -38,8 +38,9 @@ std::optional<DesktopNotice> desktopNotice(const RunNotice& notice, const RunOut
             return DesktopNotice{u"Quillon: 中断"_s,
                                  failures.isEmpty() ? notice.stop : notice.stop + u'\n' + failures};
         case RunNotice::Ending::StorageFailed:
-        case RunNotice::Ending::RulesRefused:
             return DesktopNotice{u"Quillon: 中断"_s, notice.problems.first()};
+        case RunNotice::Ending::RulesRefused:
+            return DesktopNotice{u"Quillon: 中断"_s, notice.stop};
         default:
             return std::nullopt;
     }

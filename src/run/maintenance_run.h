@@ -25,8 +25,13 @@ public:
     // How many log rows are committed together before their files are touched.
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
     // The scheduled minute (see dueMinute) this run serves: a minute another run has served
-    // already is not served again, and the run then does nothing.
-    void setScheduledMinute(const std::optional<QDateTime>& minute) { m_scheduledMinute = minute; }
+    // already is not served again, and the run then does nothing. Only a minute of the real
+    // clock is marked served by the run; one a run as of another time stands in (`real` false)
+    // is only looked up.
+    void setScheduledMinute(const std::optional<QDateTime>& minute, bool real = true) {
+        m_scheduledMinute = minute;
+        m_realMinute = real;
+    }
 
     // Runs as of runAt, keeping the log for logDays days. Never throws: a failure of the store
     // (or of the thread that writes to it) ends the run and comes back in the outcome, and so
@@ -44,4 +49,5 @@ private:
     bool m_dryRun = false;
     qsizetype m_batchSize = 1024;
     std::optional<QDateTime> m_scheduledMinute;
+    bool m_realMinute = true;
 };

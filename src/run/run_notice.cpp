@@ -32,13 +32,10 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
     if (!outcome.storageError.isEmpty()) {
         notice.problems << outcome.storageError;
     }
-    if (!outcome.refusedRules.isEmpty()) {
-        notice.problems << outcome.refusedRules;
-    }
     if (!outcome.failures.isEmpty()) {
         notice.problems << failureSummary(outcome.failures);
     }
-    notice.stop = directoryStopMessage(outcome);
+    notice.stop = stopMessage(outcome);
     using Ending = RunNotice::Ending;
     notice.ending = outcome.alreadyServed             ? Ending::Served
                     : outcome.busy                    ? Ending::Busy
@@ -84,6 +81,10 @@ QString directoryStopMessage(const RunOutcome& outcome) {
            (outcome.unsafeDirectory
                 ? u" は他のユーザーが差し替えられる場所にあります。正しく設定を行なってください"_s
                 : u" が存在しません。正しく設定を行なってください"_s);
+}
+
+QString stopMessage(const RunOutcome& outcome) {
+    return outcome.refusedRules.isEmpty() ? directoryStopMessage(outcome) : outcome.refusedRules;
 }
 
 QString lastRunText(const RunHistory::Finished& run) {

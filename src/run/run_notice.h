@@ -25,10 +25,9 @@ struct RunNotice {
     // "… の実行: 中断" for a run that did not come to its end.
     QString headline;
     // What is said without stopping anything, in this order: another run held the database
-    // (runInProgressMessage), the store failed, the stored rules were refused, files were left
-    // alone (failureSummary).
+    // (runInProgressMessage), the store failed, files were left alone (failureSummary).
     QStringList problems;
-    // The directory that stopped the run (directoryStopMessage); empty when none did.
+    // What stopped the run and needs the user (stopMessage).
     QString stop;
 };
 RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
@@ -48,6 +47,10 @@ QString missingDirectoryText(const QString& order, const QString& directory);
 // " が存在しません。正しく設定を行なってください", or for a refused one by " は他のユーザーが
 // 差し替えられる場所にあります。正しく設定を行なってください". Empty when none did.
 QString directoryStopMessage(const RunOutcome& outcome);
+
+// What stopped the run and needs the user: a stored rule that cannot run (refusedRules), else
+// the directory (directoryStopMessage); empty when nothing did.
+QString stopMessage(const RunOutcome& outcome);
 
 // "前回 12/07 13:04 完了 39,997 件、失敗 3 件" (without the failures when there were none), or
 // "前回 12/07 13:04 中断" for a run a missing directory or a storage failure kept from its end:

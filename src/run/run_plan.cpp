@@ -30,8 +30,12 @@ public:
         const qsizetype nameFrom = rule.rule.source.size() + 1;
         m_plan.files.push_back({report.mtime, report.size, m_plan.names.size()});
         m_plan.names.append(QStringView(report.path).mid(nameFrom));
-        if (report.status == FileStatus::Failed) {
-            m_plan.failures.insert(static_cast<qsizetype>(m_plan.files.size()) - 1, report.reason);
+        if (report.status == FileStatus::Failed || report.status == FileStatus::Held) {
+            const auto index = static_cast<qsizetype>(m_plan.files.size()) - 1;
+            m_plan.failures.insert(index, report.reason);
+            if (report.status == FileStatus::Held) {
+                m_plan.held.insert(index);
+            }
         }
         ++rule.fileCount;
         rule.bytes += report.size;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <vector>
@@ -33,7 +34,10 @@ struct RunPlan {
     QList<PlannedRule> rules;  // those the run would start, in order
     std::vector<PlannedFile> files;
     QString names;
-    QHash<qsizetype, QString> failures;  // why a file would fail, by its index in files
+    // Why a file would fail, or be held, by its index in files.
+    QHash<qsizetype, QString> failures;
+    // The files an earlier rule would fail on, which this rule would leave alone.
+    QSet<qsizetype> held;
     // Why the run would stop (a missing folder), or why nothing could be planned.
     RunOutcome outcome;
     bool cancelled = false;

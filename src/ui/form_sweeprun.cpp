@@ -377,7 +377,8 @@ void Form_sweeprun::runMaintenance(const std::optional<QDateTime>& minute) {
     }
     const RunNotice notice = runNotice(outcome, m_values.db_path, runAt);
     problems << notice.problems;
-    // Only a missing directory needs the user; it is said first, alone.
+    // Only a missing directory, or a stored rule that cannot run, needs the user; it is said
+    // first, alone, and the rules wait in settings to be mended.
     if (!notice.stop.isEmpty()) {
         m_prompts.message(notice.stop);
         fnc_set(u"on"_s);

@@ -134,7 +134,9 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
         case Target:
             return m_plan->path(rule, file);
         case Process:
-            return failed ? rule.rule.process + u"失敗"_s : rule.rule.process;
+            return m_plan->held.contains(file) ? u"保留"_s
+                   : failed                    ? rule.rule.process + u"失敗"_s
+                                               : rule.rule.process;
         case Stamp:
             return stampText(planned.mtime);
         case Size:
