@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <tuple>
 
 #include "disk/copy_temporaries.h"
 #include "disk/unique_fd.h"
@@ -174,4 +176,121 @@ TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
     EXPECT_EQ(names(out), left);
     EXPECT_TRUE(QFileInfo(out + u"/.quillon-copy-dir"_s).isDir());
     EXPECT_EQ(TempTree::read(victim), "behind a link");
+}
+
+TEST(FileSystem, AMoveTakesOnlyTheFileItCheckedAndNoPlantedNameStopsIt) {
+    TempTree tree;
+    const QString source = tree.file(u"in/f0.log"_s, "old data", kOld);
+    const QString folder = tree.dir(u"in/theirs"_s);
+    const QString out = tree.dir(u"out"_s);
+    const UniqueFd inFd = openDir(tree.path(u"in"_s));
+    const UniqueFd outFd = openDir(out);
+    FailingFileSystem fs;
+
+    // Between the check and the rename, another user swaps a folder of theirs in for the file.
+    fs.beforeRename = [&](const char*) {
+        ASSERT_EQ(::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
+                              QFile::encodeName(folder).constData(), RENAME_EXCHANGE),
+                  0);
+    };
+    EXPECT_EQ(fs.moveFile(inFd.get(), "f0.log", statOf(source), outFd.get()).error, ESTALE);
+    EXPECT_FALSE(QFileInfo::exists(out + u"/f0.log"_s));  // no folder stays in the destination
+    EXPECT_TRUE(QFileInfo(source).isDir());                // it went back to its own name
+    EXPECT_EQ(TempTree::read(folder), "old data");
+
+    // Entries under the names the run gives its claims and temporaries cost nothing: its own
+    // names cannot be known in advance.
+    fs.beforeRename = nullptr;
+    fs.renameAcrossDevices = true;
+    QStringList planted;
+    for (int i = 0; i < 100; ++i) {
+        const QString random = QString::number(i, 36).rightJustified(12, u'0');
+        planted << tree.file(u"in/.quillon-move-"_s + random + u"0000"_s, "planted", kOld)
+                << tree.file(u"out/.quillon-copy-"_s + random, "planted", kOld);
+    }
+    const QString moved = tree.file(u"in/moved.log"_s, "moved", kOld);
+    const QString copied = tree.file(u"in/copied.log"_s, "copied", kOld);
+    EXPECT_TRUE(fs.moveFile(inFd.get(), "moved.log", statOf(moved), outFd.get()).ok());
+    EXPECT_TRUE(fs.copyFile(inFd.get(), "copied.log", statOf(copied), outFd.get()).ok());
+    EXPECT_EQ(TempTree::read(out + u"/moved.log"_s), "moved");
+    EXPECT_EQ(TempTree::read(out + u"/copied.log"_s), "copied");
+    EXPECT_FALSE(QFileInfo::exists(moved));
+    for (const QString& path : planted) {
+        EXPECT_EQ(TempTree::read(path), "planted");
+    }
+}
+
+namespace {
+
+// A POSIX ACL in the kernel's extended attribute form: (tag, permissions, id) entries, sorted.
+QByteArray aclValue(std::initializer_list<std::tuple<quint16, quint16, quint32>> entries) {
+    QByteArray value;
+    const auto put = [&value](auto number) {
+        value.append(reinterpret_cast<const char*>(&number), sizeof number);
+    };
+    put(quint32{2});
+    for (const auto& [tag, permissions, id] : entries) {
+        put(tag);
+        put(permissions);
+        put(id);
+    }
+    return value;
+}
+
+constexpr quint32 kNoId = 0xFFFFFFFF;
+
+QByteArray accessAcl(const QString& path) {
+    QByteArray value(256, '\0');
+    const ssize_t size = ::getxattr(QFile::encodeName(path).constData(), "system.posix_acl_access",
+                                    value.data(), static_cast<size_t>(value.size()));
+    return size < 0 ? QByteArray() : value.left(size);
+}
+
+}  // namespace
+
+TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl) {
+    TempTree tree;
+    const QString out = tree.dir(u"out"_s);
+    // The destination's owner would have every new file readable by user 65534.
+    const QByteArray inherited = aclValue({{0x01, 7, kNoId},
+                                           {0x02, 7, 65534},
+                                           {0x04, 5, kNoId},
+                                           {0x10, 7, kNoId},
+                                           {0x20, 0, kNoId}});
+    if (::setxattr(QFile::encodeName(out).constData(), "system.posix_acl_default",
+                   inherited.constData(), static_cast<size_t>(inherited.size()), 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no ACLs";
+    }
+    const QString plain = tree.file(u"in/plain.csv"_s, "pay", kOld);
+    ASSERT_EQ(::chmod(QFile::encodeName(plain).constData(), 0640), 0);
+    const QString shared = tree.file(u"in/shared.csv"_s, "shared", kOld);
+    const QByteArray own =
+        aclValue({{0x01, 6, kNoId}, {0x02, 4, 65533}, {0x04, 4, kNoId}, {0x10, 4, kNoId},
+                  {0x20, 0, kNoId}});
+    ASSERT_EQ(::setxattr(QFile::encodeName(shared).constData(), "system.posix_acl_access",
+                         own.constData(), static_cast<size_t>(own.size()), 0),
+              0);
+    const UniqueFd inFd = openDir(tree.path(u"in"_s));
+    const UniqueFd outFd = openDir(out);
+    FailingFileSystem fs;
+
+    for (const bool across : {false, true}) {  // a copy, and a move across file systems
+        fs.renameAcrossDevices = across;
+        for (const QString& name : {u"plain.csv"_s, u"shared.csv"_s}) {
+            const QString path = tree.path(u"in/"_s + name);
+            const QByteArray wanted = accessAcl(path);
+            const struct stat info = statOf(path);
+            const QByteArray bytes = QFile::encodeName(name);
+            const FileResult result =
+                across ? fs.moveFile(inFd.get(), bytes.constData(), info, outFd.get())
+                       : fs.copyFile(inFd.get(), bytes.constData(), info, outFd.get());
+            ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+            EXPECT_EQ(accessAcl(out + u'/' + name), wanted) << name.toStdString() << across;
+            EXPECT_EQ(statOf(out + u'/' + name).st_mode & 07777, info.st_mode & 07777);
+            if (across) {
+                continue;
+            }
+            ASSERT_EQ(::unlink(QFile::encodeName(out + u'/' + name).constData()), 0);
+        }
+    }
 }

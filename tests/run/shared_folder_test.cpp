@@ -240,3 +240,63 @@ TEST_F(SharedFolderTest, AFolderOfAnotherUserNeverLeadsTheRunWhereTheyCouldNotGo
         EXPECT_EQ(QDir(secret).entryList(QDir::Files), QStringList{u"keep.log"_s});
     }
 }
+
+TEST_F(SharedFolderTest, AnotherUsersFileAtTheTargetIsNeverReplacedNorTheirForgeryTrusted) {
+    constexpr uid_t kVictim = 65533;
+    constexpr uid_t kAttacker = kNobody;
+    const QString in = tree.dir(u"in"_s);
+    const QString archive = tree.dir(u"archive"_s);
+    give(in, 0, 01777);
+    give(archive, 0, 01777);
+    const auto owned = [&](const QString& relative, const QByteArray& content, uid_t owner,
+                           mode_t mode) {
+        const QString path = tree.file(relative, content, kOld);
+        give(path, owner, mode);
+        return path;
+    };
+    const struct {
+        const char* what;
+        QString process;
+        uid_t sourceOwner, targetOwner;
+        mode_t targetMode;
+        QByteArray targetContent;
+        bool replaced;
+    } cases[] = {
+        // The attacker's old file of the victim's name, planted in the source.
+        {"planted over the victim's", kMoveProcess, kAttacker, kVictim, 0600, "victim's", false},
+        {"planted, copied", kCopyProcess, kAttacker, kVictim, 0600, "victim's", false},
+        // The victim's own file replaces the victim's own.
+        {"the same user's", kMoveProcess, kVictim, kVictim, 0600, "older", true},
+        // Same size and time as the victim's source, but the attacker's: no copy at all.
+        {"a forged copy", kCopyProcess, kVictim, kAttacker, 0600, "FORGED!!", false},
+        // The victim's own, of another mode: not what the copy would give, so written again.
+        {"the victim's, other mode", kCopyProcess, kVictim, kVictim, 0644, "STALE!!!", true},
+    };
+    for (const auto& c : cases) {
+        Connection(tree.values()).Execute(u"DELETE FROM sweeprun"_s);
+        const QString source = owned(u"in/pay.csv"_s, "payroll", c.sourceOwner, 0600);
+        const QString target =
+            owned(u"archive/pay.csv"_s, c.targetContent.leftJustified(7, '.', true), c.targetOwner,
+                  c.targetMode);
+        tree.addRule({u"001"_s, in, archive, u"csv"_s, u"7"_s, c.process});
+        // A chain: what the copy left is deleted next, but never a file whose copy failed.
+        tree.addRule({u"002"_s, in, u""_s, u"csv"_s, u"7"_s, kDeleteProcess});
+
+        const RunOutcome outcome = run();
+        EXPECT_EQ(TempTree::read(target) == "payroll", c.replaced) << c.what;
+        EXPECT_EQ(statOf(target).st_uid, c.replaced ? c.sourceOwner : c.targetOwner) << c.what;
+        if (c.replaced) {
+            EXPECT_TRUE(outcome.failures.isEmpty()) << c.what;
+            EXPECT_FALSE(QFile::exists(source)) << c.what;
+            EXPECT_EQ(statOf(target).st_mode & 07777, 0600u) << c.what;
+        } else {
+            ASSERT_EQ(outcome.failures.size(), 1) << c.what;
+            EXPECT_EQ(outcome.failures[0].message(),
+                      source + u" の処理に失敗しました（先に別のユーザーのファイルがあります）"_s);
+            EXPECT_EQ(TempTree::read(source), "payroll") << c.what;  // held from rule 002
+            EXPECT_EQ(outcome.heldFiles, 1) << c.what;
+        }
+        ::unlink(QFile::encodeName(source).constData());
+        ::unlink(QFile::encodeName(target).constData());
+    }
+}
