@@ -5,8 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 
 #include "run/run_notice.h"
+#include "run/run_plan.h"
 #include "storage/connection.h"
 #include "support/failing_file_system.h"
 #include "support/run_recorder.h"
@@ -330,4 +332,122 @@ TEST_F(MaintenanceRunTest, ADryRunChangesNothing) {
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_TRUE(QDir(out).isEmpty());
     EXPECT_EQ(tree.logRows().size(), 1);
+}
+
+TEST_F(MaintenanceRunTest, AChainNeverDeletesAFileWhoseCopyFailedAndThePreviewShowsItHeld) {
+    const QString logs = tree.dir(u"logs"_s);
+    const QString archive = tree.dir(u"archive"_s);
+    const QString backup = tree.dir(u"backup"_s);
+    tree.addRule({u"001"_s, logs, archive, u"log"_s, u"7"_s, kMove});
+    tree.addRule({u"002"_s, archive, backup, u"log"_s, u"14"_s, kCopy});
+    tree.addRule({u"003"_s, archive, u""_s, u"log"_s, u"21"_s, kDelete});
+    const QString copied = old(u"logs/copied.log"_s, "kept twice");
+    const QString refused = old(u"logs/refused.log"_s, "the only copy");
+    const QString blocked = old(u"logs/blocked.log"_s, "the only copy");
+    // The model of the tree knows a copy fails where a folder takes the name; a full disk
+    // only the run itself meets.
+    tree.dir(u"backup/blocked.log"_s);
+    fs.failCopyOf.insert("refused.log");
+
+    PlanProgress progress;
+    const RunPlan plan = planRun(tree.values(), fs, at(kRun), progress);
+    ASSERT_EQ(plan.rules.size(), 3);
+    QStringList held;
+    for (const qsizetype file : plan.held) {
+        held << plan.path(plan.rules[2], file);
+    }
+    EXPECT_EQ(held, QStringList{archive + u"/blocked.log"_s});
+
+    const RunOutcome outcome = run();
+    EXPECT_EQ(outcome.failures.size(), 2);
+    EXPECT_EQ(outcome.heldFiles, 2);
+    EXPECT_EQ(TempTree::read(archive + u"/refused.log"_s), "the only copy");
+    EXPECT_EQ(TempTree::read(archive + u"/blocked.log"_s), "the only copy");
+    EXPECT_FALSE(QFile::exists(archive + u"/copied.log"_s));
+    EXPECT_EQ(TempTree::read(backup + u"/copied.log"_s), "kept twice");
+    EXPECT_TRUE(recorder.files.contains(u"held "_s + archive + u"/refused.log"_s));
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{row(archive + u"/blocked.log"_s, u"複写失敗"_s),
+                                  row(archive + u"/copied.log"_s, kCopy),
+                                  row(archive + u"/copied.log"_s, kDelete),
+                                  row(archive + u"/refused.log"_s, u"複写失敗"_s),
+                                  row(blocked, kMove), row(copied, kMove), row(refused, kMove)}));
+
+    // The next run tries again, and with the backup whole the chain goes on.
+    fs.failCopyOf.clear();
+    run();
+    EXPECT_EQ(TempTree::read(backup + u"/refused.log"_s), "the only copy");
+    EXPECT_FALSE(QFile::exists(archive + u"/refused.log"_s));
+}
+
+TEST_F(MaintenanceRunTest, ADatabaseOfTheLastVersionKeepsWorkingAndItsOwnTablesArePruned) {
+    const QString in = tree.dir(u"in"_s);
+    const QString stays = old(u"in/stays.log"_s);
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, kDelete});
+    const auto count = [&](const QString& sql) {
+        Connection connection(tree.values());
+        QSqlQuery query(connection.database());
+        EXPECT_TRUE(query.exec(sql) && query.next()) << sql.toStdString();
+        return query.value(0).toInt();
+    };
+    {
+        // The run record as the last version left it: no identities, a run killed before the
+        // check of the next, and runs older than the log keeps.
+        Connection connection(tree.values());
+        for (const QString& sql : {
+                 u"CREATE TABLE quillon_run (id INTEGER PRIMARY KEY, program TEXT, started TEXT,"
+                 u" finished TEXT, scheduled_minute TEXT, run_text TEXT, first_row INTEGER,"
+                 u" rules TEXT, handled INTEGER, failed INTEGER, skipped INTEGER, message TEXT,"
+                 u" unchecked INTEGER NOT NULL DEFAULT 1)"_s,
+                 u"CREATE INDEX quillon_run_minute ON quillon_run (scheduled_minute)"_s,
+                 u"CREATE TABLE quillon_failure (run_id INTEGER, path TEXT, reason TEXT)"_s,
+                 u"CREATE INDEX quillon_failure_path ON quillon_failure (path)"_s,
+                 u"INSERT INTO quillon_run VALUES (1, 'sweeprun', '2002-12-31T00:05:00Z',"
+                 u" '2002-12-31T00:05:01Z', '2002-12-31T00:05:00Z', '2002/12/31 09:05:00', 0,"
+                 u" '[]', 1, 1, 0, NULL, 0)"_s,
+                 u"INSERT INTO quillon_failure VALUES (1, '/x/old.log', 'full')"_s,
+                 u"INSERT INTO quillon_run VALUES (2, 'sweeprun', '2003-03-27T00:05:00Z',"
+                 u" '2003-03-27T00:05:01Z', '2003-03-27T00:05:00Z', '2003/03/27 09:05:00', 0,"
+                 u" '[]', 1, 1, 0, NULL, 0)"_s,
+                 u"INSERT INTO quillon_failure VALUES (2, '/x/recent.log', 'full')"_s,
+                 u"INSERT INTO quillon_run (id, program, started, run_text, first_row, rules)"
+                 u" VALUES (3, 'sweeprun-batch', '2003-03-28T00:05:00Z', '2003/03/28 09:05:00',"
+                 u" 0, '[{\"source\":\""_s +
+                     in + u"\",\"destination\":\"\",\"process\":\"削除\"}]')"_s,
+             }) {
+            connection.Execute(sql);
+        }
+    }
+    tree.addLogRow({u"/x/gone.log"_s, u"2003/01/01 00:00:00"_s, kDelete, u"2003/03/28 09:05:00"_s});
+    tree.addLogRow({stays, u"2003/03/01 10:00:00"_s, kDelete, u"2003/03/28 09:05:00"_s});
+    fs.beforeListing = [&] { ASSERT_TRUE(QFile::exists(stays)); };  // reconciled before this
+
+    const RunOutcome outcome = run();
+    EXPECT_TRUE(outcome.storageError.isEmpty()) << outcome.storageError.toStdString();
+    EXPECT_FALSE(QFile::exists(stays));
+    // The killed run's row of a file it never handled went; the handled one's stayed.
+    EXPECT_EQ(tree.logRows(),
+              (QList<QStringList>{row(stays, kDelete),
+                                  {u"/x/gone.log"_s, u"2003/01/01 00:00:00"_s, kDelete,
+                                   u"2003/03/28 09:05:00"_s}}));
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run WHERE id = 1"_s), 0);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_failure"_s), 1);  // the recent run's
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run"_s), 3);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_file WHERE device <> 0 AND inode <> 0"_s), 1);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM sweeprun"_s), 1);  // the rules are kept
+
+    // Every table of Quillon's own forgets what the log forgets, whatever keeps failing; the
+    // newest run before each stays for the status line.
+    fs.beforeListing = nullptr;
+    for (int day = 0; day < 3; ++day) {
+        old(u"in/again.log"_s);
+        Connection(tree.values()).Execute(u"UPDATE sweeprun SET 処理 = '複写', 先ディレクトリ = '"_s +
+                                          tree.dir(u"nowhere"_s) + u"'"_s);
+        fs.failCopyOf.insert("again.log");
+        MaintenanceRun maintenance(tree.values(), fs, &recorder);
+        maintenance.EXEC_DEL(at(kRun).addDays(40 * day), u"30"_s);
+    }
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_failure"_s), 2);
+    EXPECT_LE(count(u"SELECT COUNT(*) FROM quillon_file"_s), 2);
+    EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run"_s), 2);
 }
