@@ -272,23 +272,41 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     EXPECT_TRUE(f.Timer1->isActive());
 }
 
-TEST_F(FormTest, AMissingDirectoryStopsTheScheduleAfterTheLogListShowsWhatWasDone) {
+TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogListIsShown) {
     writeSchedule(tree.values(), kMonday9h05);
     const QString in = tree.dir(u"in"_s);
-    tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
-    tree.addRule({u"002"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s});
-    Form_sweeprun& f = start();
-    ASSERT_EQ(f.DataGrid2->model()->rowCount(), 0);
-    int rowsWhenTold = -1;
-    prompts.onMessage = [&] { rowsWhenTold = f.DataGrid2->model()->rowCount(); };
+    const struct {
+        QStringList rule;
+        QString message;
+        int rowsDone;
+        QString time;  // a scheduled minute of its own: a served one is not run again
+    } cases[] = {
+        {{u"002"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s},
+         u"順序　002　の　"_s + tree.path(u"gone"_s) +
+             u" が存在しません。正しく設定を行なってください"_s,
+         1, u"2003/03/24 09:05:30"_s},
+        // Edited outside the window: read loosely it would be 0 days. Nothing runs at all.
+        {{u"002"_s, in, u""_s, u"log"_s, u"７"_s, u"削除"_s},
+         u"順序　002　の設定が正しくありません（残存日数「７」）"_s, 0, u"2003/03/31 09:05:30"_s},
+    };
+    for (const auto& c : cases) {
+        Connection(tree.values()).Execute(u"DELETE FROM day_log"_s);
+        Connection(tree.values()).Execute(u"DELETE FROM sweeprun WHERE 順序 = '002'"_s);
+        tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+        tree.addRule(c.rule);
+        Form_sweeprun& f = start();
+        ASSERT_EQ(f.DataGrid2->model()->rowCount(), 0);
+        int rowsWhenTold = -1;
+        prompts.messages.clear();
+        prompts.onMessage = [&] { rowsWhenTold = f.DataGrid2->model()->rowCount(); };
 
-    clock.time = at(u"2003/03/24 09:05:30"_s);
-    f.Timer1_Timer();
-    EXPECT_EQ(prompts.messages, QStringList{u"順序　002　の　"_s + tree.path(u"gone"_s) +
-                                            u" が存在しません。正しく設定を行なってください"_s});
-    EXPECT_EQ(rowsWhenTold, 1);  // refreshed before the message
-    expectRunMode(false);
+        clock.time = at(c.time);
+        f.Timer1_Timer();
+        EXPECT_EQ(prompts.messages, QStringList{c.message});
+        EXPECT_EQ(rowsWhenTold, c.rowsDone);  // refreshed before the message
+        expectRunMode(false);
+    }
 }
 
 TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
