@@ -86,6 +86,14 @@ TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
     EXPECT_EQ(batch(), kExitMissingDirectory);
     EXPECT_EQ(err,
               u"順序　001　の　"_s + out + u" が存在しません。正しく設定を行なってください\n"_s);
+
+    // A stored rule that registration would refuse: the dry run says what the run says.
+    Connection(tree.values()).Execute(u"UPDATE sweeprun SET 残存日数 = 'abc'"_s);
+    for (const QStringList& arguments : {QStringList{u"--dry-run"_s}, QStringList{}}) {
+        EXPECT_EQ(batch(arguments), kExitUnusable);
+        EXPECT_EQ(err, u"順序　001　の設定が正しくありません（残存日数「abc」）\n"_s);
+        EXPECT_TRUE(QFile::exists(a));
+    }
 }
 
 // The dry run prints the rules and files the run then prints, line for line, ends the same

@@ -15,10 +15,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList entries(const QString& dir, const QString& extension) {
+QStringList entries(const QString& dir, const QString& extension, const KeepFile& keep = {}) {
     const UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY));
-    const Listing listing = ReadDir(fd.get(), extension);
+    const Listing listing = ReadDir(fd.get(), extension, keep);
     EXPECT_EQ(listing.error, 0);
+    size_t names = 0;
+    for (const ListedFile& file : listing.files) {
+        names += file.nameSize + 1;
+    }
+    EXPECT_EQ(listing.names.size(), names);  // nothing is held of a file not kept
     QStringList texts;
     for (const ListedFile& file : listing.files) {
         texts << stampText(file.mtime) + u' ' + nameText(listing.nameView(file));
@@ -54,10 +59,10 @@ TEST(FileLister, AnUnreadableDirectorySaysWhy) {
     EXPECT_EQ(listing.error, EBADF);
 }
 
-TEST(FileLister, ADirectoryOfManyFilesIsListedWhole) {
+TEST(FileLister, ADirectoryOfManyFilesIsListedWholeOrOnlyWhatIsKept) {
     TempTree tree;
     const QString dir = tree.dir(u"many"_s);
-    constexpr int kFiles = 9'000;  // past the size at which two threads share the work
+    constexpr int kFiles = 33'000;  // past the slice read before it is sifted
     const QDateTime base = at(u"2003/03/01 10:00:00"_s);
     QStringList expected;
     for (int i = kFiles - 1; i >= 0; --i) {
@@ -71,4 +76,15 @@ TEST(FileLister, ADirectoryOfManyFilesIsListedWhole) {
         expected.prepend(stampText(base.addSecs(i / 2).toSecsSinceEpoch()) + u' ' + name);
     }
     EXPECT_EQ(entries(dir, u"log"_s), expected);
+    // Only the older files, as a run lists them: the young are let go as they are read.
+    const QString cutoff = dateTimeText(base.addSecs(1000));
+    QStringList old;
+    for (const QString& entry : expected) {
+        if (entry.left(19) < cutoff) {
+            old << entry;
+        }
+    }
+    ASSERT_EQ(old.size(), 1998);
+    EXPECT_EQ(entries(dir, u"log"_s, olderThan(cutoff)), old);
+    EXPECT_TRUE(entries(dir, u"log"_s, olderThan(QString())).isEmpty());
 }
