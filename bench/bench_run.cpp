@@ -293,6 +293,33 @@ struct Bench {
         }
     }
 
+    // Peak memory of a run over a folder of `count` young files with long names, which it
+    // leaves alone, against a run over an empty folder: what other people's files cost it.
+    void youngFiles(int count) {
+        long peaks[2] = {0, 0};
+        for (const int files : {0, count}) {
+            QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
+            const QByteArray src = QFile::encodeName(root.path()) + "/src/";
+            QDir().mkpath(root.path() + u"/src"_s);
+            QDir().mkpath(root.path() + u"/dst"_s);
+            for (int i = 0; i < files; ++i) {
+                const QByteArray name = src + QByteArray::number(i).rightJustified(246, 'y') + ".log";
+                const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (fd < 0) {
+                    std::perror(name.constData());
+                    std::exit(1);
+                }
+                ::close(fd);
+            }
+            const QString db = makeDatabase(root.path(), u"移動"_s, "log");
+            peaks[files > 0] = timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db}).peakKiB;
+        }
+        const double above = (peaks[1] - peaks[0]) / 1024.0;
+        std::printf("%d young files with 250-byte names, left alone (RAM):\n", count);
+        std::printf("  peak memory %.1f MiB, %.1f MiB above an empty folder (target <= 16 MiB) %s\n",
+                    peaks[1] / 1024.0, above, verdict(above <= 16));
+    }
+
     // The preview of the next run against sweeprun-batch --dry-run and against the listing
     // alone, with `count` old files to move in one directory (RAM), and the preview window's
     // repaints while it works. Nothing changes the tree, so the three take turns on one.
@@ -377,7 +404,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
-    QString only;  // "preview": only the preview's figures
+    QString only;  // "preview" or "young": only those figures
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -402,6 +429,10 @@ int main(int argc, char* argv[]) {
     std::printf("bench: %d rounds; %d cores; %s\n", bench.rounds,
                 static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
                 qPrintable(QSysInfo::prettyProductName()));
+    if (only == u"young"_s) {
+        bench.youngFiles(200'000);
+        return 0;
+    }
     if (only == u"preview"_s) {
         bench.preview(bench.files, bench.rounds);
         if (bench.millionFiles > 0) {
@@ -414,6 +445,7 @@ int main(int argc, char* argv[]) {
     std::printf("peak memory of sweeprun-batch over these runs: %.1f MiB (target <= 64 MiB) %s\n",
                 bench.peakKiB / 1024.0, verdict(bench.peakKiB <= 64 * 1024));
     bench.windowAndMemory(bench.files, true);
+    bench.youngFiles(200'000);
     bench.preview(bench.files, bench.rounds);
     if (bench.millionFiles > 0) {
         bench.windowAndMemory(bench.millionFiles, false);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr size_t kProgressEvery = 1024;   // entries between two calls of the progress callback
 constexpr size_t kSharedFrom = 8192;      // from this many names, two threads stat them
-constexpr size_t kSlice = 4 * kSharedFrom;  // names read before they are stat'ed and sifted
+constexpr size_t kSlice = 2 * kSharedFrom;  // names read before they are stat'ed and sifted
 constexpr size_t kNotAFile = size_t(-1);  // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
