@@ -74,7 +74,13 @@ int claim(int directory, const char* name, QByteArray& claimed) {
 FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const struct stat& expected,
                                        int targetDir) {
     if (::renameat(sourceDir, name, targetDir, name) != 0) {
-        return FileResult::fromErrno(errno);
+        // Refused because something else stood under the name by then (a folder cannot
+        // replace a file): the file checked was not what the rename met, so it is skipped.
+        const int error = errno;
+        struct stat now {};
+        const bool swapped = ::fstatat(sourceDir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+                             !S_ISREG(now.st_mode) || !sameIdentity(now, expected);
+        return FileResult::fromErrno(swapped && error != EXDEV ? ESTALE : error);
     }
     // The name was checked, not held: another name may have been swapped in since. Whatever
     // arrived that is not the file checked goes back to the source folder, under its own name

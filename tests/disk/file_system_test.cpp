@@ -197,6 +197,13 @@ TEST(FileSystem, AMoveTakesOnlyTheFileItCheckedAndNoPlantedNameStopsIt) {
     EXPECT_FALSE(QFileInfo::exists(out + u"/f0.log"_s));  // no folder stays in the destination
     EXPECT_TRUE(QFileInfo(source).isDir());                // it went back to its own name
     EXPECT_EQ(TempTree::read(folder), "old data");
+    // Swapped back where a file of that name stands already: the rename is refused, and the
+    // file checked was never what it met, so it is skipped, not failed.
+    tree.file(u"out/theirs"_s, "kept", kOld);
+    EXPECT_EQ(fs.moveFile(inFd.get(), "theirs", statOf(folder), outFd.get()).error, ESTALE);
+    EXPECT_EQ(TempTree::read(out + u"/theirs"_s), "kept");
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_EQ(TempTree::read(source), "old data");
 
     // Entries under the names the run gives its claims and temporaries cost nothing: its own
     // names cannot be known in advance.
