@@ -303,7 +303,8 @@ struct Bench {
             QDir().mkpath(root.path() + u"/src"_s);
             QDir().mkpath(root.path() + u"/dst"_s);
             for (int i = 0; i < files; ++i) {
-                const QByteArray name = src + QByteArray::number(i).rightJustified(246, 'y') + ".log";
+                const QByteArray name =
+                    src + QByteArray::number(i).rightJustified(246, 'y') + ".log";
                 const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
                 if (fd < 0) {
                     std::perror(name.constData());
@@ -316,8 +317,9 @@ struct Bench {
         }
         const double above = (peaks[1] - peaks[0]) / 1024.0;
         std::printf("%d young files with 250-byte names, left alone (RAM):\n", count);
-        std::printf("  peak memory %.1f MiB, %.1f MiB above an empty folder (target <= 16 MiB) %s\n",
-                    peaks[1] / 1024.0, above, verdict(above <= 16));
+        std::printf(
+            "  peak memory %.1f MiB, %.1f MiB above an empty folder (target <= 16 MiB) %s\n",
+            peaks[1] / 1024.0, above, verdict(above <= 16));
     }
 
     // The preview of the next run against sweeprun-batch --dry-run and against the listing

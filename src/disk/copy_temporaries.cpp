@@ -6,9 +6,9 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <algorithm>
 
 #include "disk/file_system.h"
 

@@ -141,7 +141,8 @@ int copyExtendedAttributes(int in, int out) {
 // which the copy took on when it was made, grants nobody more than the source did (as cp -p).
 int keepAccessAcl(int in, int out) {
     static const char kAcl[] = "system.posix_acl_access";
-    std::vector<char> value(static_cast<size_t>(std::max<ssize_t>(::fgetxattr(in, kAcl, nullptr, 0), 0)));
+    std::vector<char> value(
+        static_cast<size_t>(std::max<ssize_t>(::fgetxattr(in, kAcl, nullptr, 0), 0)));
     const ssize_t got = value.empty() ? -1 : ::fgetxattr(in, kAcl, value.data(), value.size());
     if (::fremovexattr(out, kAcl) != 0 && errno != ENODATA && errno != ENOTSUP &&
         errno != EOPNOTSUPP) {

@@ -13,10 +13,10 @@
 
 namespace {
 
-constexpr size_t kProgressEvery = 1024;   // entries between two calls of the progress callback
-constexpr size_t kSharedFrom = 8192;      // from this many names, two threads stat them
+constexpr size_t kProgressEvery = 1024;     // entries between two calls of the progress callback
+constexpr size_t kSharedFrom = 8192;        // from this many names, two threads stat them
 constexpr size_t kSlice = 2 * kSharedFrom;  // names read before they are stat'ed and sifted
-constexpr size_t kNotAFile = size_t(-1);  // nameSize of an entry that is not listed after all
+constexpr size_t kNotAFile = size_t(-1);    // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -94,10 +94,6 @@ int readEntries(int directory, Each each) {
     ::closedir(dir);
     return error;
 }
-
-}  // namespace
-
-namespace {
 
 // Stats files[first, end) (on two threads where there are many), then lets go of every one of
 // them that is gone, no plain file or not kept, names included.

@@ -107,4 +107,3 @@ protected:
 inline bool sameIdentity(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
-

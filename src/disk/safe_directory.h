@@ -17,9 +17,10 @@ struct OpenedDirectory {
     UniqueFd fd;
 };
 
-// Opens the directory one path step at a time, following links itself: a step from a folder
+// Opens the directory one path step at a time, following links itself. A step from a folder
 // owned by someone other than root and the running user into a folder or link owned by anyone
-// else is refused, and so is any link owned by someone other than root and the running user, so nobody can point a run at a place they could not reach themselves by
-// swapping a name in their own folder. With mayBePathOnly, a directory that may be written but
-// not listed is held for its path alone (O_PATH), which is all openat and renameat need.
+// else is refused, and so is every link owned by someone other than root and the running user,
+// wherever it stands: nobody can point a run at a place they could not reach themselves. With
+// mayBePathOnly, a directory that may be written but not listed is held for its path alone
+// (O_PATH), which is all openat and renameat need.
 OpenedDirectory openDirectorySafely(const QByteArray& path, bool mayBePathOnly);

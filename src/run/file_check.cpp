@@ -23,9 +23,8 @@ uid_t ownerOfCopy(const struct stat& source) {
 // may trust it; a move must still take the source away.
 bool alreadyCopied(const struct stat& target, const struct stat& source) {
     return S_ISREG(target.st_mode) && target.st_size == source.st_size &&
-           target.st_mtim.tv_sec == source.st_mtim.tv_sec &&
-           target.st_uid == ownerOfCopy(source) && target.st_gid == source.st_gid &&
-           (target.st_mode & 07777) == (source.st_mode & 07777);
+           target.st_mtim.tv_sec == source.st_mtim.tv_sec && target.st_uid == ownerOfCopy(source) &&
+           target.st_gid == source.st_gid && (target.st_mode & 07777) == (source.st_mode & 07777);
 }
 
 FileIdentity identityOf(const struct stat& info) {

@@ -9,10 +9,10 @@
 struct RuleDirectories {
     const Rule& rule;
     int source;
-    int destination;  // -1 unless the rule copies or moves
-    bool ontoItself;  // the destination is the source directory reached another way
+    int destination;     // -1 unless the rule copies or moves
+    bool ontoItself;     // the destination is the source directory reached another way
     bool oneFileSystem;  // source and destination are on one file system: a move renames
-    QString cutoff;   // a file stamped before it is old
+    QString cutoff;      // a file stamped before it is old
 };
 
 // One old file of a rule's listing.

@@ -94,8 +94,8 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
         runId =
             RunHistory::begin(connection, m_values.tbl_log,
                               {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
-                               m_realMinute ? m_scheduledMinute : std::nullopt,
-                               dateTimeText(runAt), rulesText(rules)});
+                               m_realMinute ? m_scheduledMinute : std::nullopt, dateTimeText(runAt),
+                               rulesText(rules)});
     }
     try {
         LogWriter writer(m_values, runId);

@@ -96,8 +96,9 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
             {rule.order, rule.process, rule.source, FileResult::fromErrno(listing->error).reason});
         return true;
     }
-    const RuleDirectories directories{rule, source.get(), rule.copies() ? destination.get() : -1,
-                                      ontoItself, oneFileSystem, cutoff};
+    const RuleDirectories directories{
+        rule,       source.get(),  rule.copies() ? destination.get() : -1,
+        ontoItself, oneFileSystem, cutoff};
     handleAll(directories, *listing, dateTimeText(runAt), outcome);
     return true;
 }
@@ -142,7 +143,10 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
         rows.reserve(batch.size());
         for (const OldFile& file : batch) {
             const ListedFile& listed = *file.listed;
-            rows.append({file.path, file.stamp, rule.process, runText,
+            rows.append({file.path,
+                         file.stamp,
+                         rule.process,
+                         runText,
                          {static_cast<qint64>(listed.device), static_cast<qint64>(listed.inode),
                           listed.size, listed.mtime}});
         }

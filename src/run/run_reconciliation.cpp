@@ -143,7 +143,8 @@ void reconcileUnfinishedRuns(Connection& connection, const QString& logTable, Fi
     Directories directories(fs);
     for (const RunHistory::Unchecked& run : RunHistory::unchecked(connection)) {
         const QList<Rule> rules = parseRules(run.rules);
-        const QList<RunHistory::LoggedFile> rows = RunHistory::handledRows(connection, logTable, run);
+        const QList<RunHistory::LoggedFile> rows =
+            RunHistory::handledRows(connection, logTable, run);
         giveClaimsBack(fs, directories, rows);
         QList<RunHistory::LoggedFile> overstatedRows;
         for (const RunHistory::LoggedFile& row : rows) {

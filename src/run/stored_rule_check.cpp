@@ -16,8 +16,8 @@ bool plainRetention(const QString& text) {
         return false;
     }
     const double days = Val(text);
-    const bool zero = !std::any_of(text.begin(), text.end(),
-                                   [](QChar c) { return c >= u'1' && c <= u'9'; });
+    const bool zero =
+        !std::any_of(text.begin(), text.end(), [](QChar c) { return c >= u'1' && c <= u'9'; });
     return std::isfinite(days) && days >= 0 && (days > 0 || zero);
 }
 

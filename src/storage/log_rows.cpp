@@ -101,9 +101,9 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint6
             rowids.append(rowid);
             sqlite3_reset(insert.get());
             const FileIdentity& identity = row.identity;
-            bindAndStep(handle, identities.get(),
-                        {rowid, runId, identity.device, identity.inode, identity.size,
-                         identity.mtime});
+            bindAndStep(
+                handle, identities.get(),
+                {rowid, runId, identity.device, identity.inode, identity.size, identity.mtime});
         }
     }
     transaction.commit();

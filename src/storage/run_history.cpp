@@ -158,8 +158,8 @@ QList<LoggedFile> handledRows(Connection& connection, const QString& logTable,
                 u" AND l.処理内容 IN ('複写', '移動', '削除')"_s,
             {unfinished.firstRow, unfinished.runText});
     return readAll(query, [](const QSqlQuery& row) {
-        LoggedFile file{row.value(0).toLongLong(), row.value(1).toString(),
-                        row.value(2).toString(), row.value(3).toString(), std::nullopt};
+        LoggedFile file{row.value(0).toLongLong(), row.value(1).toString(), row.value(2).toString(),
+                        row.value(3).toString(), std::nullopt};
         if (!row.isNull(4)) {
             file.identity = FileIdentity{row.value(4).toLongLong(), row.value(5).toLongLong(),
                                          row.value(6).toLongLong(), row.value(7).toLongLong()};

@@ -220,8 +220,9 @@ TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
     const auto servedMinutes = [&] {
         Connection connection(tree.values());
         QSqlQuery query(connection.database());
-        EXPECT_TRUE(query.exec(u"SELECT scheduled_minute FROM quillon_run"
-                               u" WHERE scheduled_minute IS NOT NULL"_s));
+        EXPECT_TRUE(
+            query.exec(u"SELECT scheduled_minute FROM quillon_run"
+                       u" WHERE scheduled_minute IS NOT NULL"_s));
         QStringList minutes;
         while (query.next()) {
             minutes << query.value(0).toString();
@@ -234,10 +235,11 @@ TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
     // the clock pass into the next minute meanwhile, that one is simply not due.)
     for (int tries = 0; tries < 2 && servedMinutes().isEmpty(); ++tries) {
         const QDateTime now = QDateTime::currentDateTime();
-        writeSchedule(tree.values(), {u"日月火水木金土"_s, now.toString(u"HH"_s),
-                                      now.toString(u"mm"_s), u"30"_s});
+        writeSchedule(tree.values(),
+                      {u"日月火水木金土"_s, now.toString(u"HH"_s), now.toString(u"mm"_s), u"30"_s});
         QProcess timer;
-        timer.start(QStringLiteral(SWEEPRUN_BATCH), {u"--db"_s, tree.values().db_path, u"--if-due"_s});
+        timer.start(QStringLiteral(SWEEPRUN_BATCH),
+                    {u"--db"_s, tree.values().db_path, u"--if-due"_s});
         ASSERT_TRUE(timer.waitForFinished(30'000));
     }
     ASSERT_EQ(servedMinutes().size(), 1);

@@ -167,9 +167,9 @@ TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
         removeDeadTemporaries(dir.get());
         EXPECT_EQ(names(out).size(), otherOwner ? 8 : 7);  // the in-flight one is still there
     }
-    QStringList left{u".quillon-cop"_s,         u".quillon-copy-link"_s,
-                     u".quillon-copy-live01live01"_s, u".quillon-copy-notes"_s,
-                     u".quillon-copy-notes.txt"_s, u"keep.txt"_s};
+    QStringList left{
+        u".quillon-cop"_s,        u".quillon-copy-link"_s,      u".quillon-copy-live01live01"_s,
+        u".quillon-copy-notes"_s, u".quillon-copy-notes.txt"_s, u"keep.txt"_s};
     if (otherOwner) {
         left.insert(5, u".quillon-copy-theirs000000"_s);
     }
@@ -195,7 +195,7 @@ TEST(FileSystem, AMoveTakesOnlyTheFileItCheckedAndNoPlantedNameStopsIt) {
     };
     EXPECT_EQ(fs.moveFile(inFd.get(), "f0.log", statOf(source), outFd.get()).error, ESTALE);
     EXPECT_FALSE(QFileInfo::exists(out + u"/f0.log"_s));  // no folder stays in the destination
-    EXPECT_TRUE(QFileInfo(source).isDir());                // it went back to its own name
+    EXPECT_TRUE(QFileInfo(source).isDir());               // it went back to its own name
     EXPECT_EQ(TempTree::read(folder), "old data");
     // Swapped back where a file of that name stands already: the rename is refused, and the
     // file checked was never what it met, so it is skipped, not failed.
@@ -259,11 +259,8 @@ TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl)
     TempTree tree;
     const QString out = tree.dir(u"out"_s);
     // The destination's owner would have every new file readable by user 65534.
-    const QByteArray inherited = aclValue({{0x01, 7, kNoId},
-                                           {0x02, 7, 65534},
-                                           {0x04, 5, kNoId},
-                                           {0x10, 7, kNoId},
-                                           {0x20, 0, kNoId}});
+    const QByteArray inherited = aclValue(
+        {{0x01, 7, kNoId}, {0x02, 7, 65534}, {0x04, 5, kNoId}, {0x10, 7, kNoId}, {0x20, 0, kNoId}});
     if (::setxattr(QFile::encodeName(out).constData(), "system.posix_acl_default",
                    inherited.constData(), static_cast<size_t>(inherited.size()), 0) != 0) {
         GTEST_SKIP() << "this file system keeps no ACLs";
@@ -271,9 +268,8 @@ TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl)
     const QString plain = tree.file(u"in/plain.csv"_s, "pay", kOld);
     ASSERT_EQ(::chmod(QFile::encodeName(plain).constData(), 0640), 0);
     const QString shared = tree.file(u"in/shared.csv"_s, "shared", kOld);
-    const QByteArray own =
-        aclValue({{0x01, 6, kNoId}, {0x02, 4, 65533}, {0x04, 4, kNoId}, {0x10, 4, kNoId},
-                  {0x20, 0, kNoId}});
+    const QByteArray own = aclValue(
+        {{0x01, 6, kNoId}, {0x02, 4, 65533}, {0x04, 4, kNoId}, {0x10, 4, kNoId}, {0x20, 0, kNoId}});
     ASSERT_EQ(::setxattr(QFile::encodeName(shared).constData(), "system.posix_acl_access",
                          own.constData(), static_cast<size_t>(own.size()), 0),
               0);

@@ -17,8 +17,9 @@ namespace {
 QStringList identities(const TempTree& tree) {
     Connection connection(tree.values());
     QSqlQuery query(connection.database());
-    EXPECT_TRUE(query.exec(u"SELECT row, run_id, device, inode, size, mtime, target_device,"
-                           u" target_inode FROM quillon_file ORDER BY row"_s));
+    EXPECT_TRUE(
+        query.exec(u"SELECT row, run_id, device, inode, size, mtime, target_device,"
+                   u" target_inode FROM quillon_file ORDER BY row"_s));
     QStringList rows;
     while (query.next()) {
         QStringList values;
@@ -34,11 +35,20 @@ QStringList identities(const TempTree& tree) {
 
 TEST(LogWriter, BoundRowsStoreExactlyWhatTheFixedStatementTextStores) {
     const QList<LogRow> rows = {
-        {u"/in/it's.log"_s, u"2003/03/01 10:00:00"_s, u"削除"_s, u"2003/03/29 09:05:07"_s,
+        {u"/in/it's.log"_s,
+         u"2003/03/01 10:00:00"_s,
+         u"削除"_s,
+         u"2003/03/29 09:05:07"_s,
          {2049, 11, 3, 1046480400}},
-        {u"/in/日本 '' ''.log"_s, u"2003/03/01 10:00:00"_s, u"移動"_s, u"2003/03/29 09:05:07"_s,
+        {u"/in/日本 '' ''.log"_s,
+         u"2003/03/01 10:00:00"_s,
+         u"移動"_s,
+         u"2003/03/29 09:05:07"_s,
          {2049, 12, 0, 1046480400}},
-        {u"/in/alias\\xff\\x80.log"_s, u"0000/01/01 00:00:00"_s, u"複写"_s, u"x"_s,
+        {u"/in/alias\\xff\\x80.log"_s,
+         u"0000/01/01 00:00:00"_s,
+         u"複写"_s,
+         u"x"_s,
          {-1, -2, 1 << 30, -62167219200}},
         {u"  spaced  "_s, u"123"_s, u"圧縮"_s, u"2003/03/29 09:05:07"_s, {}},
         {u""_s, u""_s, u""_s, u""_s, {}},
@@ -64,10 +74,10 @@ TEST(LogWriter, BoundRowsStoreExactlyWhatTheFixedStatementTextStores) {
     EXPECT_EQ(rowids, (QList<qint64>{1, 2, 3, 4, 5}));
 
     // Each row's identity is kept beside it, under its run, whatever the numbers.
-    EXPECT_EQ(identities(bound), (QStringList{u"1|7|2049|11|3|1046480400||"_s,
-                                               u"2|7|2049|12|0|1046480400||"_s,
-                                               u"3|7|-1|-2|1073741824|-62167219200||"_s,
-                                               u"4|7|0|0|0|0||"_s, u"5|7|0|0|0|0||"_s}));
+    EXPECT_EQ(identities(bound),
+              (QStringList{u"1|7|2049|11|3|1046480400||"_s, u"2|7|2049|12|0|1046480400||"_s,
+                           u"3|7|-1|-2|1073741824|-62167219200||"_s, u"4|7|0|0|0|0||"_s,
+                           u"5|7|0|0|0|0||"_s}));
 
     // Corrections find their rows by id and path, in the next transaction; a removed row takes
     // its identity with it, and a copy's target is recorded beside its source.

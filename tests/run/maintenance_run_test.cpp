@@ -172,7 +172,7 @@ TEST_F(MaintenanceRunTest, AStoredRuleThatRegistrationWouldRefuseStopsTheRunBefo
         }
         EXPECT_TRUE(recorder.files.isEmpty());
         EXPECT_TRUE(QFile::exists(first) && QFile::exists(young));  // not even rule 001 ran
-        EXPECT_EQ(tree.logRows().size(), 1);                      // nor was the log pruned
+        EXPECT_EQ(tree.logRows().size(), 1);                        // nor was the log pruned
     }
 }
 
@@ -426,10 +426,9 @@ TEST_F(MaintenanceRunTest, ADatabaseOfTheLastVersionKeepsWorkingAndItsOwnTablesA
     EXPECT_TRUE(outcome.storageError.isEmpty()) << outcome.storageError.toStdString();
     EXPECT_FALSE(QFile::exists(stays));
     // The killed run's row of a file it never handled went; the handled one's stayed.
-    EXPECT_EQ(tree.logRows(),
-              (QList<QStringList>{row(stays, kDelete),
-                                  {u"/x/gone.log"_s, u"2003/01/01 00:00:00"_s, kDelete,
-                                   u"2003/03/28 09:05:00"_s}}));
+    EXPECT_EQ(tree.logRows(), (QList<QStringList>{row(stays, kDelete),
+                                                  {u"/x/gone.log"_s, u"2003/01/01 00:00:00"_s,
+                                                   kDelete, u"2003/03/28 09:05:00"_s}}));
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run WHERE id = 1"_s), 0);
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_failure"_s), 1);  // the recent run's
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run"_s), 3);
@@ -441,8 +440,9 @@ TEST_F(MaintenanceRunTest, ADatabaseOfTheLastVersionKeepsWorkingAndItsOwnTablesA
     fs.beforeListing = nullptr;
     for (int day = 0; day < 3; ++day) {
         old(u"in/again.log"_s);
-        Connection(tree.values()).Execute(u"UPDATE sweeprun SET 処理 = '複写', 先ディレクトリ = '"_s +
-                                          tree.dir(u"nowhere"_s) + u"'"_s);
+        Connection(tree.values())
+            .Execute(u"UPDATE sweeprun SET 処理 = '複写', 先ディレクトリ = '"_s +
+                     tree.dir(u"nowhere"_s) + u"'"_s);
         fs.failCopyOf.insert("again.log");
         MaintenanceRun maintenance(tree.values(), fs, &recorder);
         maintenance.EXEC_DEL(at(kRun).addDays(40 * day), u"30"_s);

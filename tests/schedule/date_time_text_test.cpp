@@ -52,14 +52,15 @@ TEST(DateTimeText, StampsStayNineteenCharactersBeyondTheFourDigitYears) {
 
 TEST(DateTimeText, OlderThanAnswersAsTheStampsCompareFarFromTheCutoffAndNearIt) {
     const qint64 run = at(u"2003/03/29 09:05:07"_s).toSecsSinceEpoch();
-    for (const QString& cutoff : {u"2003/03/22 09:05:07"_s, u"0001/01/01 00:00:00"_s,
-                                  u"9999/12/31 23:59:59"_s}) {
+    for (const QString& cutoff :
+         {u"2003/03/22 09:05:07"_s, u"0001/01/01 00:00:00"_s, u"9999/12/31 23:59:59"_s}) {
         const auto old = olderThan(cutoff);
         for (const qint64 seconds :
              {run, run - 7 * 86'400 - 1, run - 7 * 86'400, run - 7 * 86'400 + 1, run - 10 * 86'400,
               run - 3 * 86'400, qint64{0}, std::numeric_limits<qint64>::min(),
               std::numeric_limits<qint64>::max()}) {
-            EXPECT_EQ(old(seconds), stampText(seconds) < cutoff) << seconds << ' ' << cutoff.toStdString();
+            EXPECT_EQ(old(seconds), stampText(seconds) < cutoff)
+                << seconds << ' ' << cutoff.toStdString();
         }
     }
     EXPECT_FALSE(olderThan(QString())(std::numeric_limits<qint64>::min()));  // nothing is old

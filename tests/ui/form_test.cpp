@@ -285,10 +285,13 @@ TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogLis
         {{u"002"_s, tree.path(u"gone"_s), u""_s, u"log"_s, u"7"_s, u"削除"_s},
          u"順序　002　の　"_s + tree.path(u"gone"_s) +
              u" が存在しません。正しく設定を行なってください"_s,
-         1, u"2003/03/24 09:05:30"_s},
+         1,
+         u"2003/03/24 09:05:30"_s},
         // Edited outside the window: read loosely it would be 0 days. Nothing runs at all.
         {{u"002"_s, in, u""_s, u"log"_s, u"７"_s, u"削除"_s},
-         u"順序　002　の設定が正しくありません（残存日数「７」）"_s, 0, u"2003/03/31 09:05:30"_s},
+         u"順序　002　の設定が正しくありません（残存日数「７」）"_s,
+         0,
+         u"2003/03/31 09:05:30"_s},
     };
     for (const auto& c : cases) {
         Connection(tree.values()).Execute(u"DELETE FROM day_log"_s);
