@@ -72,11 +72,12 @@ int claim(int directory, const char* name, QByteArray& claimed) {
 }  // namespace
 
 FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const struct stat& expected,
-                                       int targetDir) {
-    if (::renameat(sourceDir, name, targetDir, name) != 0) {
+                                       int targetDir, bool replace) {
+    const int error = replace ? (::renameat(sourceDir, name, targetDir, name) == 0 ? 0 : errno)
+                              : renameNoReplace(sourceDir, name, targetDir, name);
+    if (error != 0) {
         // Refused because something else stood under the name by then (a folder cannot
         // replace a file): the file checked was not what the rename met, so it is skipped.
-        const int error = errno;
         struct stat now {};
         const bool swapped = ::fstatat(sourceDir, name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
                              !S_ISREG(now.st_mode) || !sameIdentity(now, expected);
@@ -92,14 +93,14 @@ FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const st
     if (S_ISREG(arrived.st_mode) && sameIdentity(arrived, expected)) {
         return FileResult::success();
     }
-    int error = renameNoReplace(targetDir, name, sourceDir, name);
-    for (int attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
+    int back = renameNoReplace(targetDir, name, sourceDir, name);
+    for (int attempt = 0; back == EEXIST && attempt < 100; ++attempt) {
         const QByteArray beside = QByteArray(name) + ".quillon-" + randomText(8);
-        error = renameNoReplace(targetDir, name, sourceDir, beside.constData());
+        back = renameNoReplace(targetDir, name, sourceDir, beside.constData());
     }
-    if (error != 0) {
-        return {error, u"移動先に別のファイルが入れ替わって届き、元に戻せませんでした（"_s +
-                           FileResult::fromErrno(error).reason + u"）"_s};
+    if (back != 0) {
+        return {back, u"移動先に別のファイルが入れ替わって届き、元に戻せませんでした（"_s +
+                          FileResult::fromErrno(back).reason + u"）"_s};
     }
     return FileResult::fromErrno(ESTALE);
 }

@@ -16,15 +16,15 @@ FileResult FileResult::fromErrno(int error) {
 }
 
 FileResult FileSystem::moveFile(int sourceDir, const char* name, const struct stat& info,
-                                int targetDir) {
+                                int targetDir, bool replace) {
     // rename(2) between two names of one file does nothing and succeeds, so that case is found
     // first; only a file with more than one name can be in it.
     struct stat target {};
     if (info.st_nlink > 1 && statAt(targetDir, name, target).ok() && sameIdentity(target, info)) {
         return removeFile(sourceDir, name);
     }
-    const FileResult result = renameFile(sourceDir, name, info, targetDir);
-    return result.error == EXDEV ? moveAcross(sourceDir, name, info, targetDir) : result;
+    const FileResult result = renameFile(sourceDir, name, info, targetDir, replace);
+    return result.error == EXDEV && replace ? moveAcross(sourceDir, name, info, targetDir) : result;
 }
 
 OpenedDirectory PosixFileSystem::openDirectory(const QByteArray& path, bool mayBePathOnly) {

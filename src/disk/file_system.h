@@ -64,18 +64,22 @@ public:
     // Gives each move's source that a killed run left in the directory under its claim its name
     // back, found by its identity, unless another file has taken the name meanwhile.
     virtual void restoreMoveClaims(int directory, const ClaimedNames& names) = 0;
-    // renameat(2) to the same name in targetDir: replaces the target; EXDEV across file systems.
-    // What arrives must be `expected` (device and inode): anything swapped in under the name
-    // since it was checked goes back to sourceDir, and the answer is ESTALE.
+    // renameat(2) to the same name in targetDir: with `replace` over what stands there, else
+    // EEXIST where something does; EXDEV across file systems. What arrives must be `expected`
+    // (device and inode): anything swapped in under the name since it was checked goes back to
+    // sourceDir, and the answer is ESTALE.
     virtual FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
-                                  int targetDir) = 0;
+                                  int targetDir, bool replace) = 0;
     virtual FileResult removeFile(int directory, const char* name) = 0;
 
     // Moves `name` from sourceDir to the same name in targetDir: a rename, or across file
     // systems moveAcross. `info` is the source as just checked. A target that is another name
-    // of the same file already holds the data, so only the source name is removed. The caller
-    // makes sure the target directory is not the source directory reached another way.
-    FileResult moveFile(int sourceDir, const char* name, const struct stat& info, int targetDir);
+    // of the same file already holds the data, so only the source name is removed. Without
+    // `replace`, only a rename onto a free name is tried: EEXIST where the name is taken, EXDEV
+    // across file systems, and nothing changed. The caller makes sure the target directory is
+    // not the source directory reached another way.
+    FileResult moveFile(int sourceDir, const char* name, const struct stat& info, int targetDir,
+                        bool replace = true);
 };
 
 class PosixFileSystem : public FileSystem {
@@ -94,7 +98,7 @@ public:
                           int targetDir) override;
     void restoreMoveClaims(int directory, const ClaimedNames& names) override;
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
-                          int targetDir) override;
+                          int targetDir, bool replace) override;
     FileResult removeFile(int directory, const char* name) override;
 
 protected:

@@ -32,6 +32,41 @@ FileIdentity identityOf(const struct stat& info) {
             info.st_mtim.tv_sec};
 }
 
+// Copies or moves the checked file `now`; what it left at the target goes into the report,
+// except for a rename, whose target is the file itself.
+FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const char* name,
+                      const struct stat& now, FileReport& report) {
+    const bool move = directories.rule.process == kMoveProcess;
+    // The common case first: a rename onto a free name needs no look at the target.
+    FileResult result = FileResult::fromErrno(EEXIST);
+    if (move && directories.oneFileSystem) {
+        result = fs.moveFile(directories.source, name, now, directories.destination, false);
+        if (result.error != EEXIST && result.error != EXDEV) {
+            return result;
+        }
+    }
+    const bool renames = move && directories.oneFileSystem && result.error == EEXIST;
+    // What stands at the target is replaced only where it is the same user's: a file of
+    // someone else's there stays theirs, and this one stays where it is.
+    struct stat target {};
+    const bool taken = fs.statAt(directories.destination, name, target).ok();
+    if (taken && target.st_uid != (move ? now.st_uid : ownerOfCopy(now))) {
+        return {EEXIST, u"先に別のユーザーのファイルがあります"_s};
+    }
+    if (move) {
+        result = fs.moveFile(directories.source, name, now, directories.destination, true);
+    } else if (!taken || !alreadyCopied(target, now)) {
+        result = fs.copyFile(directories.source, name, now, directories.destination);
+    } else {
+        report.placed = identityOf(target);
+        return FileResult::success();
+    }
+    if (result.ok() && !renames && fs.statAt(directories.destination, name, target).ok()) {
+        report.placed = identityOf(target);
+    }
+    return result;
+}
+
 }  // namespace
 
 FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const OldFile& file) {
@@ -64,28 +99,7 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
     if (directories.ontoItself) {
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.copies()) {
-        // What stands at the target is replaced only where it is the same user's: a file of
-        // someone else's there stays theirs, and this one stays where it is.
-        struct stat target {};
-        const bool taken = fs.statAt(directories.destination, file.name, target).ok();
-        const uid_t replacer = rule.process == kMoveProcess ? now.st_uid : ownerOfCopy(now);
-        if (taken && target.st_uid != replacer) {
-            result = {EEXIST, u"先に別のユーザーのファイルがあります"_s};
-        } else if (rule.process == kMoveProcess) {
-            result = fs.moveFile(directories.source, file.name, now, directories.destination);
-        } else if (!taken || !alreadyCopied(target, now)) {
-            result = fs.copyFile(directories.source, file.name, now, directories.destination);
-        } else {
-            report.placed = identityOf(target);
-        }
-        // A rename keeps the file itself; a copy is looked at where it now stands.
-        if (result.ok() && !report.placed) {
-            if (rule.process == kMoveProcess && directories.oneFileSystem) {
-                report.placed = identityOf(now);
-            } else if (fs.statAt(directories.destination, file.name, target).ok()) {
-                report.placed = identityOf(target);
-            }
-        }
+        result = copyOrMove(fs, directories, file.name, now, report);
     } else if (rule.process == kDeleteProcess) {
         result = fs.removeFile(directories.source, file.name);
     }

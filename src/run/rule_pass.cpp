@@ -96,9 +96,12 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
             {rule.order, rule.process, rule.source, FileResult::fromErrno(listing->error).reason});
         return true;
     }
-    const RuleDirectories directories{
-        rule,       source.get(),  rule.copies() ? destination.get() : -1,
-        ontoItself, oneFileSystem, cutoff};
+    const RuleDirectories directories{.rule = rule,
+                                      .source = source.get(),
+                                      .destination = rule.copies() ? destination.get() : -1,
+                                      .ontoItself = ontoItself,
+                                      .oneFileSystem = oneFileSystem,
+                                      .cutoff = cutoff};
     handleAll(directories, *listing, dateTimeText(runAt), outcome);
     return true;
 }

@@ -168,7 +168,7 @@ FileResult TreeModel::statAt(int directory, const char* name, struct stat& info)
 }
 
 FileResult TreeModel::place(int directory, const char* name, const struct stat& info,
-                            bool sameFile) {
+                            bool sameFile, bool replace) {
     DirectoryKey key;
     if (!keyOf(directory, key)) {
         return FileResult::fromErrno(EBADF);
@@ -185,6 +185,9 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
     }
     struct stat there {};
     const bool taken = statAt(directory, name, there).ok();
+    if (taken && !replace) {
+        return FileResult::fromErrno(EEXIST);
+    }
     if (taken && S_ISDIR(there.st_mode)) {
         return FileResult::fromErrno(EISDIR);  // what renaming a file over a folder answers
     }
@@ -230,15 +233,15 @@ FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct s
                                  int targetDir) {
     struct stat info {};
     const FileResult result = statExpected(sourceDir, name, expected, info);
-    return result.ok() ? renameFile(sourceDir, name, expected, targetDir) : result;
+    return result.ok() ? renameFile(sourceDir, name, expected, targetDir, true) : result;
 }
 
 FileResult TreeModel::renameFile(int sourceDir, const char* name, const struct stat& expected,
-                                 int targetDir) {
+                                 int targetDir, bool replace) {
     struct stat info {};
     FileResult result = statExpected(sourceDir, name, expected, info);
     if (result.ok()) {
-        result = place(targetDir, name, info, true);
+        result = place(targetDir, name, info, true, replace);
     }
     return result.ok() ? remove(sourceDir, name) : result;
 }

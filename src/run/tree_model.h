@@ -39,7 +39,7 @@ public:
                           int targetDir) override;
     void restoreMoveClaims(int, const ClaimedNames&) override {}
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
-                          int targetDir) override;
+                          int targetDir, bool replace) override;
     FileResult removeFile(int directory, const char* name) override;
 
 private:
@@ -77,7 +77,8 @@ private:
     Changes* changesOf(const DirectoryKey& key, bool create);
     // Puts a file like `info` under `name` in the directory; `sameFile` keeps its inode, as a
     // rename does.
-    FileResult place(int directory, const char* name, const struct stat& info, bool sameFile);
+    FileResult place(int directory, const char* name, const struct stat& info, bool sameFile,
+                     bool replace = true);
     // statAt, answering ESTALE unless the file is still the regular file `expected`, as a copy
     // finds it when it opens it.
     FileResult statExpected(int directory, const char* name, const struct stat& expected,

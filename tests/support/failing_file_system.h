@@ -51,14 +51,14 @@ public:
     }
 
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
-                          int targetDir) override {
+                          int targetDir, bool replace) override {
         if (renameAcrossDevices) {
             return FileResult::fromErrno(EXDEV);
         }
         if (beforeRename) {
             beforeRename(name);
         }
-        return PosixFileSystem::renameFile(sourceDir, name, expected, targetDir);
+        return PosixFileSystem::renameFile(sourceDir, name, expected, targetDir, replace);
     }
 
 protected:
