@@ -22,6 +22,7 @@ struct OldFile {
     QString path;      // the source path's text form
     QString target;    // the target path's text form; empty unless the rule copies or moves
     QString stamp;
+    bool held;  // an earlier rule of the run failed on it: it is left alone, without a row
 };
 
 // Handles one file of the listing: first makes sure it is still the file that was listed, and

@@ -124,20 +124,12 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
                 break;
             }
             const QString name = nameText(listing.nameView(file));
-            OldFile old{&file, listing.name(file), rule.source + u'/' + name,
-                        rule.copies() ? rule.destination + u'/' + name : QString(),
-                        std::move(stamp)};
-            ++next;
             // An earlier rule of this run failed on the file: it stays as it is, unlogged, so
             // that a chain never deletes what it could not copy.
-            if (m_held.contains({file.device, file.inode})) {
-                ++outcome.heldFiles;
-                if (m_observer != nullptr) {
-                    m_observer->fileHandled(heldReport(rule, old));
-                }
-                continue;
-            }
-            batch.append(std::move(old));
+            batch.append({&file, listing.name(file), rule.source + u'/' + name,
+                          rule.copies() ? rule.destination + u'/' + name : QString(),
+                          std::move(stamp), m_held.contains({file.device, file.inode})});
+            ++next;
         }
         return batch;
     };
@@ -145,6 +137,9 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
         QList<LogRow> rows;
         rows.reserve(batch.size());
         for (const OldFile& file : batch) {
+            if (file.held) {
+                continue;
+            }
             const ListedFile& listed = *file.listed;
             rows.append({file.path,
                          file.stamp,
@@ -170,17 +165,25 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
         if (!nextBatch.isEmpty()) {
             m_log.submit(rowsOf(nextBatch), std::exchange(corrections, {}));
         }
-        for (qsizetype i = 0; i < batch.size(); ++i) {
-            const OldFile& file = batch[i];
+        qsizetype row = 0;  // the held files have none
+        for (const OldFile& file : batch) {
+            if (file.held) {
+                ++outcome.heldFiles;
+                if (m_observer != nullptr) {
+                    m_observer->fileHandled(heldReport(rule, file));
+                }
+                continue;
+            }
+            const qint64 rowid = rowids[row++];
             const FileReport report = checkAndAct(m_fs, directories, file);
             if (report.status == FileStatus::Failed) {
                 outcome.failures.append({rule.order, rule.process, file.path, report.reason});
-                corrections.append({rowids[i], file.path, rule.process + u"失敗"_s, {}});
+                corrections.append({rowid, file.path, rule.process + u"失敗"_s, {}});
                 m_held.insert({file.listed->device, file.listed->inode});
             } else if (report.status == FileStatus::Skipped) {
-                corrections.append({rowids[i], file.path, {}, {}});
+                corrections.append({rowid, file.path, {}, {}});
             } else if (report.placed) {
-                corrections.append({rowids[i], file.path, {}, report.placed});
+                corrections.append({rowid, file.path, {}, report.placed});
             }
             ++(report.status == FileStatus::Skipped ? outcome.skippedFiles : outcome.handledFiles);
             if (m_observer != nullptr) {
