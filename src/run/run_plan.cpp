@@ -18,7 +18,7 @@ public:
 
     void ruleStarted(const Rule& rule) override {
         stopIfCancelled();
-        m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, {}});
+        m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, 0, {}});
     }
 
     void fileHandled(const FileReport& report) override {
@@ -38,7 +38,11 @@ public:
             }
         }
         ++rule.fileCount;
-        rule.bytes += report.size;
+        if (report.status == FileStatus::Held) {
+            ++rule.heldCount;
+        } else {
+            rule.bytes += report.size;
+        }
         m_progress.files.store(static_cast<qsizetype>(m_plan.files.size()),
                                std::memory_order_relaxed);
     }

@@ -21,7 +21,8 @@ struct RunPlan {
         Rule rule;
         qsizetype firstFile = 0;  // its files are files[firstFile, firstFile + fileCount)
         qsizetype fileCount = 0;
-        qint64 bytes = 0;
+        qsizetype heldCount = 0;  // of its files, those it would leave alone (see held)
+        qint64 bytes = 0;         // of the files it would handle
         QString problem;  // why the rule could not work in one of its folders; empty if it can
     };
     struct PlannedFile {

@@ -104,7 +104,7 @@ QVariant PlanModel::ruleData(const RunPlan::PlannedRule& rule, int column, int r
         case Process:
             return rule.rule.process;
         case Count:
-            return problem ? u"失敗"_s : countText(rule.fileCount) + u" 件"_s;
+            return problem ? u"失敗"_s : countText(rule.fileCount - rule.heldCount) + u" 件"_s;
         case Size:
             return sizeText(rule.bytes);
         default:

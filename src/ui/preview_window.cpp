@@ -156,7 +156,9 @@ void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
     }
     QString text = plan->outcome.storageError;
     if (text.isEmpty()) {
-        text = u"計 "_s + filesAndSizeText(static_cast<qsizetype>(plan->files.size()), bytes);
+        text =
+            u"計 "_s +
+            filesAndSizeText(static_cast<qsizetype>(plan->files.size()) - plan->held.size(), bytes);
         if (const QString stop = stopMessage(plan->outcome); !stop.isEmpty()) {
             text += u"\n実行はここで止まります: "_s + stop;
         }

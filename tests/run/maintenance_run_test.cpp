@@ -357,6 +357,7 @@ TEST_F(MaintenanceRunTest, AChainNeverDeletesAFileWhoseCopyFailedAndThePreviewSh
         held << plan.path(plan.rules[2], file);
     }
     EXPECT_EQ(held, QStringList{archive + u"/blocked.log"_s});
+    EXPECT_EQ(plan.rules[2].fileCount - plan.rules[2].heldCount, 2);  // what rule 003 deletes
 
     const RunOutcome outcome = run();
     EXPECT_EQ(outcome.failures.size(), 2);
