@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QSqlQuery>
 #include <functional>
 
 #include "storage/connection.h"
@@ -218,16 +217,8 @@ TEST(BatchProgram, IfDueRunsOnlyInTheScheduledMinuteAndSaysNothingOtherwise) {
     EXPECT_EQ(ifDueAt(u"2003/03/23 00:00:50"_s).first, kExitComplete);
     EXPECT_FALSE(QFile::exists(b));
     const auto servedMinutes = [&] {
-        Connection connection(tree.values());
-        QSqlQuery query(connection.database());
-        EXPECT_TRUE(
-            query.exec(u"SELECT scheduled_minute FROM quillon_run"
-                       u" WHERE scheduled_minute IS NOT NULL"_s));
-        QStringList minutes;
-        while (query.next()) {
-            minutes << query.value(0).toString();
-        }
-        return minutes;
+        return tree.select(
+            u"SELECT scheduled_minute FROM quillon_run WHERE scheduled_minute IS NOT NULL"_s);
     };
     EXPECT_TRUE(servedMinutes().isEmpty());
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-
 #include "storage/connection.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
@@ -15,20 +13,9 @@ namespace {
 
 // "row|run|device|inode|size|mtime|target device|target inode" of each kept identity.
 QStringList identities(const TempTree& tree) {
-    Connection connection(tree.values());
-    QSqlQuery query(connection.database());
-    EXPECT_TRUE(
-        query.exec(u"SELECT row, run_id, device, inode, size, mtime, target_device,"
-                   u" target_inode FROM quillon_file ORDER BY row"_s));
-    QStringList rows;
-    while (query.next()) {
-        QStringList values;
-        for (int i = 0; i < 8; ++i) {
-            values << query.value(i).toString();
-        }
-        rows << values.join(u'|');
-    }
-    return rows;
+    return tree.select(
+        u"SELECT row, run_id, device, inode, size, mtime, target_device, target_inode"
+        u" FROM quillon_file ORDER BY row"_s);
 }
 
 }  // namespace

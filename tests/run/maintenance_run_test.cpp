@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSqlQuery>
 
 #include "run/run_notice.h"
 #include "run/run_plan.h"
@@ -385,12 +384,7 @@ TEST_F(MaintenanceRunTest, ADatabaseOfTheLastVersionKeepsWorkingAndItsOwnTablesA
     const QString in = tree.dir(u"in"_s);
     const QString stays = old(u"in/stays.log"_s);
     tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, kDelete});
-    const auto count = [&](const QString& sql) {
-        Connection connection(tree.values());
-        QSqlQuery query(connection.database());
-        EXPECT_TRUE(query.exec(sql) && query.next()) << sql.toStdString();
-        return query.value(0).toInt();
-    };
+    const auto count = [&](const QString& sql) { return tree.select(sql).value(0).toInt(); };
     {
         // The run record as the last version left it: no identities, a run killed before the
         // check of the next, and runs older than the log keeps.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "storage/connection.h"
 #include "storage/schema.h"
@@ -73,15 +74,19 @@ QList<QStringList> TempTree::logRows() const {
 }
 
 QStringList TempTree::storedLogRows() const {
+    return select(
+        u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
+        u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s);
+}
+
+QStringList TempTree::select(const QString& sql) const {
     Connection connection(m_values);
     QSqlQuery query(connection.database());
-    EXPECT_TRUE(
-        query.exec(u"SELECT rowid, quote(対象ファイル), quote(タイムスタンプ), quote(処理内容), "
-                   u"quote(処理日時), typeof(対象ファイル) FROM day_log ORDER BY rowid"_s));
+    EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
     QStringList rows;
     while (query.next()) {
         QStringList row;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < query.record().count(); ++i) {
             row << query.value(i).toString();
         }
         rows << row.join(u'|');

@@ -29,6 +29,8 @@ public:
     // Every row as SQLite holds it, "rowid|quote(each value)|typeof(対象ファイル)", by rowid:
     // what two ways of writing rows must agree on to the byte.
     QStringList storedLogRows() const;
+    // Each row the statement yields, its values joined by "|".
+    QStringList select(const QString& sql) const;
 
 private:
     QTemporaryDir m_dir;
