@@ -66,6 +66,9 @@ void ensureTable(Connection& connection) {
                        u" (path)"_s);
     connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_failure_run ON "_s + kFailures +
                        u" (run_id)"_s);
+    // One row a logged file, by the log row's id: the file as the run found it, and what its
+    // copy, or its move across file systems, left at the target. A move within one file system
+    // leaves the target empty: the file itself, renamed, is what stands there.
     connection.Execute(u"CREATE TABLE IF NOT EXISTS "_s + kFiles +
                        u" (row INTEGER PRIMARY KEY, run_id INTEGER, device INTEGER,"
                        u" inode INTEGER, size INTEGER, mtime INTEGER, target_device INTEGER,"
