@@ -8,7 +8,7 @@
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"
-#include "run/tree_model.h"
+#include "disk/disk_overlay.h"
 #include "schedule/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
@@ -45,7 +45,7 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
                 outcome.refusedRules = *problem;
                 return outcome;
             }
-            TreeModel fs(m_fs);
+            DiskOverlay fs(m_fs);
             NoLog log;
             applyRules(fs, log, rules, runAt, outcome);
             return outcome;

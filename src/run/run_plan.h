@@ -56,7 +56,7 @@ struct PlanProgress {
 
 // Plans the run as of runAt with the run's own code: the stored rules in order, each listed and
 // checked as the run does it, on a model of the tree that records what the earlier rules
-// change instead of changing it (see TreeModel). Reads the database without writing to it, and
+// change instead of changing it (see DiskOverlay). Reads the database without writing to it, and
 // changes nothing on the disk. Once progress.cancel is set, the plan ends at the next file or
 // rule and comes back cancelled.
 RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,

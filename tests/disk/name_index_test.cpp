@@ -1,4 +1,4 @@
-#include "run/name_index.h"
+#include "disk/name_index.h"
 
 #include <gtest/gtest.h>
 

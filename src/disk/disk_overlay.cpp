@@ -1,4 +1,4 @@
-#include "run/tree_model.h"
+#include "disk/disk_overlay.h"
 
 #include <unistd.h>
 
@@ -22,7 +22,7 @@ void fill(struct stat& info, const ListedFile& file) {
 
 }  // namespace
 
-OpenedDirectory TreeModel::openDirectory(const QByteArray& path, bool mayBePathOnly) {
+OpenedDirectory DiskOverlay::openDirectory(const QByteArray& path, bool mayBePathOnly) {
     OpenedDirectory opened = m_disk.openDirectory(path, mayBePathOnly);
     forget();
     struct stat info {};
@@ -33,7 +33,7 @@ OpenedDirectory TreeModel::openDirectory(const QByteArray& path, bool mayBePathO
     return opened;
 }
 
-bool TreeModel::keyOf(int directory, DirectoryKey& key) {
+bool DiskOverlay::keyOf(int directory, DirectoryKey& key) {
     if (const auto found = m_opened.find(directory); found != m_opened.end()) {
         key = found->second;
         return true;
@@ -46,7 +46,7 @@ bool TreeModel::keyOf(int directory, DirectoryKey& key) {
     return true;
 }
 
-TreeModel::Changes* TreeModel::changesOf(const DirectoryKey& key, bool create) {
+DiskOverlay::Changes* DiskOverlay::changesOf(const DirectoryKey& key, bool create) {
     if (create) {
         return &m_changes[key];
     }
@@ -54,14 +54,14 @@ TreeModel::Changes* TreeModel::changesOf(const DirectoryKey& key, bool create) {
     return found == m_changes.end() ? nullptr : &found->second;
 }
 
-const TreeModel::Placed* TreeModel::Changes::placedAs(std::string_view name) const {
+const DiskOverlay::Placed* DiskOverlay::Changes::placedAs(std::string_view name) const {
     const size_t index = placedNames.find(name);
     return index != NameIndex::kNone && placed[index].present ? &placed[index] : nullptr;
 }
 
-std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QString& extension,
-                                                        const KeepFile& keep,
-                                                        const std::function<void()>& progress) {
+std::shared_ptr<const Listing> DiskOverlay::listDirectory(int directory, const QString& extension,
+                                                          const KeepFile& keep,
+                                                          const std::function<void()>& progress) {
     std::shared_ptr<const Listing> listing =
         m_disk.listDirectory(directory, extension, keep, progress);
     forget();
@@ -94,7 +94,7 @@ std::shared_ptr<const Listing> TreeModel::listDirectory(int directory, const QSt
     return listing;
 }
 
-DirectoryNames TreeModel::listNames(int directory) {
+DirectoryNames DiskOverlay::listNames(int directory) {
     DirectoryNames read = m_disk.listNames(directory);
     DirectoryKey key;
     const Changes* changes = keyOf(directory, key) ? changesOf(key, false) : nullptr;
@@ -116,7 +116,7 @@ DirectoryNames TreeModel::listNames(int directory) {
     return read;
 }
 
-void TreeModel::makeRoom(NameIndex& names) const {
+void DiskOverlay::makeRoom(NameIndex& names) const {
     // A rule that adds one name from its listing is likely to add one for each file left.
     if (const Listing* listed = m_listed.listing.get(); listed != nullptr) {
         names.reserve(names.size() +
@@ -124,13 +124,13 @@ void TreeModel::makeRoom(NameIndex& names) const {
     }
 }
 
-void TreeModel::remember(int directory, const char* name, const struct stat& info) {
+void DiskOverlay::remember(int directory, const char* name, const struct stat& info) {
     m_lastStat.directory = directory;
     m_lastStat.name = name;
     m_lastStat.info = info;
 }
 
-FileResult TreeModel::statAt(int directory, const char* name, struct stat& info) {
+FileResult DiskOverlay::statAt(int directory, const char* name, struct stat& info) {
     if (m_lastStat.directory == directory && m_lastStat.name == name) {
         info = m_lastStat.info;
         return FileResult::success();
@@ -167,8 +167,8 @@ FileResult TreeModel::statAt(int directory, const char* name, struct stat& info)
     return result;
 }
 
-FileResult TreeModel::place(int directory, const char* name, const struct stat& info,
-                            bool sameFile, bool replace) {
+FileResult DiskOverlay::place(int directory, const char* name, const struct stat& info,
+                              bool sameFile, bool replace) {
     DirectoryKey key;
     if (!keyOf(directory, key)) {
         return FileResult::fromErrno(EBADF);
@@ -213,8 +213,8 @@ FileResult TreeModel::place(int directory, const char* name, const struct stat& 
     return FileResult::success();
 }
 
-FileResult TreeModel::statExpected(int directory, const char* name, const struct stat& expected,
-                                   struct stat& info) {
+FileResult DiskOverlay::statExpected(int directory, const char* name, const struct stat& expected,
+                                     struct stat& info) {
     FileResult result = statAt(directory, name, info);
     if (result.ok() && (!S_ISREG(info.st_mode) || !sameIdentity(info, expected))) {
         result = FileResult::fromErrno(ESTALE);
@@ -222,22 +222,22 @@ FileResult TreeModel::statExpected(int directory, const char* name, const struct
     return result;
 }
 
-FileResult TreeModel::copyFile(int sourceDir, const char* name, const struct stat& expected,
-                               int targetDir) {
+FileResult DiskOverlay::copyFile(int sourceDir, const char* name, const struct stat& expected,
+                                 int targetDir) {
     struct stat info {};
     const FileResult result = statExpected(sourceDir, name, expected, info);
     return result.ok() ? place(targetDir, name, info, false) : result;
 }
 
-FileResult TreeModel::moveAcross(int sourceDir, const char* name, const struct stat& expected,
-                                 int targetDir) {
+FileResult DiskOverlay::moveAcross(int sourceDir, const char* name, const struct stat& expected,
+                                   int targetDir) {
     struct stat info {};
     const FileResult result = statExpected(sourceDir, name, expected, info);
     return result.ok() ? renameFile(sourceDir, name, expected, targetDir, true) : result;
 }
 
-FileResult TreeModel::renameFile(int sourceDir, const char* name, const struct stat& expected,
-                                 int targetDir, bool replace) {
+FileResult DiskOverlay::renameFile(int sourceDir, const char* name, const struct stat& expected,
+                                   int targetDir, bool replace) {
     struct stat info {};
     FileResult result = statExpected(sourceDir, name, expected, info);
     if (result.ok()) {
@@ -246,13 +246,13 @@ FileResult TreeModel::renameFile(int sourceDir, const char* name, const struct s
     return result.ok() ? remove(sourceDir, name) : result;
 }
 
-FileResult TreeModel::removeFile(int directory, const char* name) {
+FileResult DiskOverlay::removeFile(int directory, const char* name) {
     struct stat info {};
     const FileResult result = statAt(directory, name, info);
     return result.ok() ? remove(directory, name) : result;
 }
 
-FileResult TreeModel::remove(int directory, const char* name) {
+FileResult DiskOverlay::remove(int directory, const char* name) {
     DirectoryKey key;
     if (!keyOf(directory, key)) {
         return FileResult::fromErrno(EBADF);

@@ -11,19 +11,20 @@
 #include <vector>
 
 #include "disk/file_system.h"
-#include "run/name_index.h"
+#include "disk/name_index.h"
 
-// The disk as a run will leave it, for a run that changes nothing: everything is read from the
-// disk, and every change is kept in a model of the tree instead of being made. So each rule
-// sees what the rules before it leave: a file moved or copied into its folder is there, with
-// the time stamp and size it will carry, and a file deleted or moved away is gone.
+// An overlay of the disk for a run that changes nothing: it shows the disk as the run will leave
+// it. Everything is read from the disk beneath, and every change is kept in the overlay instead
+// of being made. So each rule of a dry run sees what the rules before it leave: a file moved or
+// copied into its folder is there, with the time stamp, size and owner it will carry, and a file
+// deleted or moved away is gone.
 //
 // A million files cost the model no more than their listing: a file the run checks right after
 // listing it is answered from the listing, and a name in a folder the run puts files into from
 // the folder's names, read once.
-class TreeModel : public FileSystem {
+class DiskOverlay : public FileSystem {
 public:
-    explicit TreeModel(FileSystem& disk) : m_disk(disk) {}
+    explicit DiskOverlay(FileSystem& disk) : m_disk(disk) {}
 
     OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override { return m_disk.statOpen(fd, info); }
