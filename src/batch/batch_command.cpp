@@ -175,8 +175,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     }
 
     PrintingObserver observer(out, err, progress, options.dryRun);
-    MaintenanceRun run(values, fs, &observer);
-    run.setDryRun(options.dryRun);
+    MaintenanceRun run(values, fs, &observer, options.dryRun ? RunMode::Dry : RunMode::Real);
     // Only a minute of the real clock is marked served: a trial with --at would otherwise keep
     // the real minute from running.
     run.setScheduledMinute(minute, !options.at.isValid());

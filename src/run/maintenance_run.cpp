@@ -2,13 +2,13 @@
 
 #include <QCoreApplication>
 
+#include "disk/disk_overlay.h"
 #include "run/log_writer.h"
 #include "run/rule_pass.h"
 #include "run/run_lock.h"
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"
-#include "disk/disk_overlay.h"
 #include "schedule/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
@@ -19,8 +19,12 @@
 
 using namespace Qt::StringLiterals;
 
-MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer)
-    : m_values(values), m_fs(fs), m_observer(observer) {}
+MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer,
+                               RunMode mode)
+    : m_values(mode == RunMode::Dry ? readOnlyValues(values) : values),
+      m_fs(fs),
+      m_observer(observer),
+      m_mode(mode) {}
 
 RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDays) {
     RunOutcome outcome;
@@ -35,7 +39,7 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
         // they stand, makes every change in a model of the tree, so that each rule sees what
         // the ones before it leave, and sends every log row nowhere. Without a lock, pruning or
         // a record of itself, it writes nothing at all.
-        if (m_dryRun) {
+        if (m_mode == RunMode::Dry) {
             QList<Rule> rules;
             {
                 Connection connection(m_values);
@@ -129,7 +133,10 @@ void MaintenanceRun::applyRules(FileSystem& fs, RunLog& log, const QList<Rule>& 
                                 const QDateTime& runAt, RunOutcome& outcome) {
     RulePass pass(fs, log, m_observer, m_batchSize);
     for (const Rule& rule : rules) {
-        if (!pass.apply(rule, runAt, outcome)) {
+        if (m_observer != nullptr && m_observer->stopWanted()) {
+            outcome.cancelled = true;
+        }
+        if (outcome.cancelled || !pass.apply(rule, runAt, outcome)) {
             return;
         }
     }

@@ -13,15 +13,18 @@
 
 class RunLog;
 
+// What a run is made for: to change the disk and the log, or, as a dry run, to tell what it
+// would change and change nothing: no pruning, no log rows, no files, no lock, and a database
+// opened read-only.
+enum class RunMode { Real, Dry };
+
 // The maintenance run: checks what an unfinished run left, prunes the log, then applies the
 // rules in their order, and keeps a record of itself beside the log.
 class MaintenanceRun {
 public:
-    MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer = nullptr);
+    MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunObserver* observer = nullptr,
+                   RunMode mode = RunMode::Real);
 
-    // Lists and reports what the run would handle, and changes nothing: no pruning, no log
-    // rows, no files, no lock. The values should then open the database read-only.
-    void setDryRun(bool dryRun) { m_dryRun = dryRun; }
     // How many log rows are committed together before their files are touched.
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
     // The scheduled minute (see dueMinute) this run serves: a minute another run has served
@@ -35,7 +38,8 @@ public:
 
     // Runs as of runAt, keeping the log for logDays days. Never throws: a failure of the store
     // (or of the thread that writes to it) ends the run and comes back in the outcome, and so
-    // do a database other users could change and another run holding the database.
+    // do a database other users could change, another run holding the database, and a stop the
+    // observer asked for (RunObserver::stopWanted).
     RunOutcome EXEC_DEL(const QDateTime& runAt, const QString& logDays);
 
 private:
@@ -46,7 +50,7 @@ private:
     ModuleValues m_values;
     FileSystem& m_fs;
     RunObserver* m_observer;
-    bool m_dryRun = false;
+    RunMode m_mode;
     qsizetype m_batchSize = 1024;
     std::optional<QDateTime> m_scheduledMinute;
     bool m_realMinute = true;

@@ -116,6 +116,10 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
     bool olderRemain = true;
     const auto takeBatch = [&] {
         QList<OldFile> batch;
+        if (m_observer != nullptr && m_observer->stopWanted()) {
+            outcome.cancelled = true;  // the files already logged are still handled
+            return batch;
+        }
         while (olderRemain && next < files.size() && batch.size() < m_batchSize) {
             const ListedFile& file = files[next];
             QString stamp = stampText(file.mtime);

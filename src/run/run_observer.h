@@ -33,4 +33,7 @@ public:
     virtual void ruleStarted(const Rule&) {}
     virtual void fileHandled(const FileReport&) {}
     virtual void working() {}
+    // Asked before each rule and each batch of files: true ends the run there, with every file
+    // it touched logged, and the outcome says it was cancelled.
+    virtual bool stopWanted() const { return false; }
 };

@@ -33,4 +33,6 @@ struct RunOutcome {
     bool busy = false;
     // Another run had already served the scheduled minute, so this one did nothing.
     bool alreadyServed = false;
+    // The observer asked the run to stop before it came to its end.
+    bool cancelled = false;
 };

@@ -2,27 +2,21 @@
 
 #include "run/maintenance_run.h"
 #include "schedule/number_text.h"
-#include "storage/database_access.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct PlanCancelled {};
-
-// Keeps what the dry run reports, and ends it by throwing once the plan is no longer wanted:
-// a dry run holds nothing that needs more than its destructors.
+// Keeps what the dry run reports, and asks it to stop once the plan is no longer wanted.
 class PlanRecorder : public RunObserver {
 public:
     PlanRecorder(RunPlan& plan, PlanProgress& progress) : m_plan(plan), m_progress(progress) {}
 
     void ruleStarted(const Rule& rule) override {
-        stopIfCancelled();
         m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, 0, {}});
     }
 
     void fileHandled(const FileReport& report) override {
-        stopIfCancelled();
         if (report.status == FileStatus::Skipped) {
             return;  // gone by the time its rule reaches it
         }
@@ -47,13 +41,9 @@ public:
                                std::memory_order_relaxed);
     }
 
-private:
-    void stopIfCancelled() const {
-        if (m_progress.cancel.load(std::memory_order_relaxed)) {
-            throw PlanCancelled{};
-        }
-    }
+    bool stopWanted() const override { return m_progress.cancel.load(std::memory_order_relaxed); }
 
+private:
     RunPlan& m_plan;
     PlanProgress& m_progress;
 };
@@ -79,11 +69,8 @@ RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& run
     RunPlan plan;
     plan.runAt = runAt;
     PlanRecorder recorder(plan, progress);
-    MaintenanceRun run(readOnlyValues(values), fs, &recorder);
-    run.setDryRun(true);
-    try {
-        plan.outcome = run.EXEC_DEL(runAt, QString());
-    } catch (const PlanCancelled&) {
+    plan.outcome = MaintenanceRun(values, fs, &recorder, RunMode::Dry).EXEC_DEL(runAt, QString());
+    if (plan.outcome.cancelled) {
         plan.cancelled = true;
         return plan;
     }

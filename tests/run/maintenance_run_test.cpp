@@ -25,9 +25,9 @@ const QString& kDelete = kDeleteProcess;
 class MaintenanceRunTest : public testing::Test {
 protected:
     RunOutcome run(const QString& logDays = u"30"_s, bool dryRun = false) {
-        MaintenanceRun maintenance(tree.values(), fs, &recorder);
+        MaintenanceRun maintenance(tree.values(), fs, &recorder,
+                                   dryRun ? RunMode::Dry : RunMode::Real);
         maintenance.setBatchSize(2);  // several batches even with a handful of files
-        maintenance.setDryRun(dryRun);
         return maintenance.EXEC_DEL(at(kRun), logDays);
     }
     QString old(const QString& relative, const QByteArray& content = "x") {
@@ -161,8 +161,8 @@ TEST_F(MaintenanceRunTest, AStoredRuleThatRegistrationWouldRefuseStopsTheRunBefo
         tree.addRule({u"001"_s, in, out, u"log"_s, u"7"_s, kMove});
         tree.addRule({u"003"_s, c.source, c.destination, u"txt"_s, c.retention, c.process});
         for (const bool dryRun : {true, false}) {
-            MaintenanceRun maintenance(tree.values(), fs, &recorder);
-            maintenance.setDryRun(dryRun);
+            MaintenanceRun maintenance(tree.values(), fs, &recorder,
+                                       dryRun ? RunMode::Dry : RunMode::Real);
             const RunOutcome outcome = maintenance.EXEC_DEL(at(kRun), u"30"_s);
             EXPECT_EQ(outcome.refusedRules,
                       u"順序　003　の設定が正しくありません（"_s + c.field + u"）"_s);
@@ -445,4 +445,33 @@ TEST_F(MaintenanceRunTest, ADatabaseOfTheLastVersionKeepsWorkingAndItsOwnTablesA
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_failure"_s), 2);
     EXPECT_LE(count(u"SELECT COUNT(*) FROM quillon_file"_s), 2);
     EXPECT_EQ(count(u"SELECT COUNT(*) FROM quillon_run"_s), 2);
+}
+
+TEST_F(MaintenanceRunTest, AStopAskedForEndsTheRunWithEveryTouchedFileLoggedAndNoOther) {
+    const QString in = tree.dir(u"in"_s);
+    QStringList files;
+    for (int i = 0; i < 7; ++i) {
+        files << tree.file(u"in/f%1.log"_s.arg(i), "x", at(u"2003/03/01 10:00:00"_s).addSecs(i));
+    }
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, kDelete});
+    tree.addRule({u"002"_s, tree.dir(u"other"_s), u""_s, u"log"_s, u"7"_s, kDelete});
+    recorder.stop = [&] { return recorder.files.size() >= 2; };
+
+    for (const bool dryRun : {true, false}) {
+        recorder.files.clear();
+        recorder.rules.clear();
+        const RunOutcome outcome = run(u"30"_s, dryRun);
+        EXPECT_TRUE(outcome.cancelled);
+        // The batch logged before the stop is still handled; nothing after it, nor rule 002.
+        EXPECT_EQ(recorder.files.size(), 4);
+        EXPECT_EQ(recorder.rules, QStringList{u"001"_s});
+    }
+    QList<QStringList> rows;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(QFile::exists(files[i]), i >= 4);
+        if (i < 4) {
+            rows << row(files[i], kDelete, u"2003/03/01 10:00:0%1"_s.arg(i));
+        }
+    }
+    EXPECT_EQ(tree.logRows(), rows);
 }

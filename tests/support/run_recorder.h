@@ -11,6 +11,7 @@ public:
     QStringList rules;  // orders, as each rule started
     QStringList files;  // "<status> <path>" after each file
     std::function<void(const FileReport&)> afterFile;
+    std::function<bool()> stop;  // asked before each rule and batch
 
     void ruleStarted(const Rule& rule) override { rules << rule.order; }
     void fileHandled(const FileReport& report) override {
@@ -20,4 +21,5 @@ public:
             afterFile(report);
         }
     }
+    bool stopWanted() const override { return stop && stop(); }
 };
