@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <tuple>
 
 #include "disk/copy_temporaries.h"
@@ -296,4 +299,29 @@ TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl)
             ASSERT_EQ(::unlink(QFile::encodeName(out + u'/' + name).constData()), 0);
         }
     }
+}
+
+TEST(FileSystem, AMoveAcrossFileSystemsWhoseCopyIsCutShortKeepsTheSourceWhole) {
+    TempTree tree;
+    const QByteArray big(4 << 20, 'b');
+    const QString source = tree.file(u"in/big.log"_s, big, kOld);
+    const QString out = tree.dir(u"out"_s);
+    const UniqueFd inFd = openDir(tree.path(u"in"_s));
+    const UniqueFd outFd = openDir(out);
+    // The real copy fails part-way, as on a full disk: no write may pass 1 MiB.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit size{1 << 20, 1 << 20};
+        setrlimit(RLIMIT_FSIZE, &size);
+        FailingFileSystem fs;
+        fs.renameAcrossDevices = true;
+        _exit(fs.moveFile(inFd.get(), "big.log", statOf(source), outFd.get()).error == EFBIG ? 0
+                                                                                             : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(TempTree::read(source), big);
+    EXPECT_TRUE(names(out).isEmpty());  // neither a cut-off copy nor its temporary
 }

@@ -108,15 +108,19 @@ TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlw
         QByteArray content;  // of the target before the run; empty for none
         QString mtime;
         bool rewritten;
+        bool link = false;  // the target is a link to a file of that content and time
     } cases[] = {
         {"no target", {}, {}, true},
         {"same size and time", "fresh data", u"2003/03/01 10:00:00"_s, false},
         {"other size", "stale", u"2003/03/01 10:00:00"_s, true},
         {"other time", "fresh DATA", u"2003/03/01 10:00:01"_s, true},
+        {"a link to the same size and time", "FRESH data", u"2003/03/01 10:00:00"_s, true, true},
     };
     for (const auto& c : cases) {
         QFile::remove(target);
-        if (!c.content.isEmpty()) {
+        if (c.link) {
+            ASSERT_TRUE(QFile::link(tree.file(u"elsewhere.txt"_s, c.content, at(c.mtime)), target));
+        } else if (!c.content.isEmpty()) {
             tree.file(u"out/a.txt"_s, c.content, at(c.mtime));
         }
         const auto before = QFile::exists(target) ? identity(target) : std::pair<ino_t, long>{};
@@ -126,7 +130,8 @@ TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlw
         EXPECT_EQ(TempTree::read(target), c.rewritten ? "fresh data" : c.content) << c.what;
         EXPECT_EQ(TempTree::mtime(target), at(u"2003/03/01 10:00:00"_s)) << c.what;
     }
-    EXPECT_EQ(tree.logRows().size(), 4);  // logged as copied at every run
+    EXPECT_EQ(TempTree::read(tree.path(u"elsewhere.txt"_s)), "FRESH data");  // never written to
+    EXPECT_EQ(tree.logRows().size(), 5);  // logged as copied at every run
     EXPECT_TRUE(QFile::exists(source));
 
     // A move never trusts an identical target: the source must go.
