@@ -38,14 +38,15 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
                       const struct stat& now, FileReport& report) {
     const bool move = directories.rule.process == kMoveProcess;
     // The common case first: a rename onto a free name needs no look at the target.
-    FileResult result = FileResult::fromErrno(EEXIST);
+    bool renames = false;
     if (move && directories.oneFileSystem) {
-        result = fs.moveFile(directories.source, name, now, directories.destination, false);
-        if (result.error != EEXIST && result.error != EXDEV) {
-            return result;
+        const FileResult renamed =
+            fs.moveFile(directories.source, name, now, directories.destination, false);
+        if (renamed.error != EEXIST && renamed.error != EXDEV) {
+            return renamed;
         }
+        renames = renamed.error == EEXIST;  // the name is taken; across mounts, a copy
     }
-    const bool renames = move && directories.oneFileSystem && result.error == EEXIST;
     // What stands at the target is replaced only where it is the same user's: a file of
     // someone else's there stays theirs, and this one stays where it is.
     struct stat target {};
@@ -53,6 +54,7 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
     if (taken && target.st_uid != (move ? now.st_uid : ownerOfCopy(now))) {
         return {EEXIST, u"先に別のユーザーのファイルがあります"_s};
     }
+    FileResult result;
     if (move) {
         result = fs.moveFile(directories.source, name, now, directories.destination, true);
     } else if (!taken || !alreadyCopied(target, now)) {
