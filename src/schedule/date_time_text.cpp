@@ -70,19 +70,18 @@ std::function<bool(qint64)> olderThan(const QString& cutoff) {
     if (cutoff.isEmpty()) {
         return [](qint64) { return false; };
     }
+    const QDateTime at = QDateTime::fromString(cutoff, u"yyyy/MM/dd HH:mm:ss"_s);
+    if (!at.isValid()) {
+        return [cutoff](qint64 mtime) { return stampText(mtime) < cutoff; };
+    }
     // Local time may stand a day or so off the epoch's seconds (time zones, their changes);
     // within two days of the cutoff the text decides.
     constexpr qint64 kMargin = 2 * 86'400;
-    const QDateTime at = QDateTime::fromString(cutoff, u"yyyy/MM/dd HH:mm:ss"_s);
-    const qint64 seconds = at.isValid() ? at.toSecsSinceEpoch() : 0;
-    const bool known = at.isValid();
-    return [cutoff, seconds, known](qint64 mtime) {
-        if (known && mtime < seconds - kMargin) {
+    const qint64 seconds = at.toSecsSinceEpoch();
+    return [cutoff, seconds](qint64 mtime) {
+        if (mtime < seconds - kMargin) {
             return true;
         }
-        if (known && mtime > seconds + kMargin) {
-            return false;
-        }
-        return stampText(mtime) < cutoff;
+        return mtime <= seconds + kMargin && stampText(mtime) < cutoff;
     };
 }
