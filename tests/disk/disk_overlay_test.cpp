@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <functional>
 
 #include "support/temp_tree.h"
 
@@ -54,57 +53,46 @@ QStringList seen(FileSystem& fs, int src, int dst) {
 }  // namespace
 
 TEST(DiskOverlay, AnswersAsTheDiskDoesAfterTheSameChanges) {
-    using Step = std::function<FileResult(FileSystem&, int src, int dst)>;
-    // The file as the run checks it just before it acts.
-    const auto checked = [](FileSystem& fs, int directory, const char* name) {
-        struct stat info {};
-        fs.statAt(directory, name, info);
-        return info;
-    };
-    const struct {
+    enum class Op { Copy, Move, RenameToFree, Remove };
+    // Each step acts on `name` from one folder to the other; a copy or move is given the file
+    // as it was checked just before, which may be another file than the one it finds.
+    const struct Step {
         const char* what;
-        Step step;
+        Op op;
+        bool fromDst;
+        const char* name;
+        bool checkedInDst;
+        const char* checked;
     } steps[] = {
-        {"copy to a free name",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.copyFile(src, "a.log", checked(fs, src, "a.log"), dst);
-         }},
-        {"copy over a file",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.copyFile(src, "b.log", checked(fs, src, "b.log"), dst);
-         }},
-        {"rename onto a taken name, without replacing",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.moveFile(src, "a.log", checked(fs, src, "a.log"), dst, false);
-         }},
-        {"move over a file",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.moveFile(src, "a.log", checked(fs, src, "a.log"), dst);
-         }},
-        {"move onto a folder",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.moveFile(src, "c.log", checked(fs, src, "c.log"), dst);
-         }},
-        {"copy onto a folder",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.copyFile(src, "c.log", checked(fs, src, "c.log"), dst);
-         }},
-        {"delete", [](FileSystem& fs, int src, int) { return fs.removeFile(src, "b.log"); }},
-        {"delete again", [](FileSystem& fs, int src, int) { return fs.removeFile(src, "b.log"); }},
-        {"copy of a file gone",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.copyFile(src, "gone.log", checked(fs, src, "c.log"), dst);
-         }},
-        {"copy of a file replaced since its check",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.copyFile(src, "c.log", checked(fs, dst, "b.log"), dst);
-         }},
-        {"move back to a name freed",
-         [&](FileSystem& fs, int src, int dst) {
-             return fs.moveFile(dst, "b.log", checked(fs, dst, "b.log"), src, false);
-         }},
-        {"delete what was put there",
-         [](FileSystem& fs, int, int dst) { return fs.removeFile(dst, "a.log"); }},
+        {"copy to a free name", Op::Copy, false, "a.log", false, "a.log"},
+        {"copy over a file", Op::Copy, false, "b.log", false, "b.log"},
+        {"rename onto a taken name", Op::RenameToFree, false, "a.log", false, "a.log"},
+        {"move over a file", Op::Move, false, "a.log", false, "a.log"},
+        {"move onto a folder", Op::Move, false, "c.log", false, "c.log"},
+        {"copy onto a folder", Op::Copy, false, "c.log", false, "c.log"},
+        {"delete", Op::Remove, false, "b.log", false, "b.log"},
+        {"delete again", Op::Remove, false, "b.log", false, "b.log"},
+        {"copy of a file gone", Op::Copy, false, "gone.log", false, "c.log"},
+        {"copy of a file replaced since its check", Op::Copy, false, "c.log", true, "b.log"},
+        {"move back to a name freed", Op::RenameToFree, true, "b.log", true, "b.log"},
+        {"delete what was put there", Op::Remove, true, "a.log", true, "a.log"},
+    };
+    const auto apply = [](FileSystem& fs, int src, int dst, const Step& step) {
+        const int from = step.fromDst ? dst : src;
+        const int to = step.fromDst ? src : dst;
+        struct stat checked {};
+        fs.statAt(step.checkedInDst ? dst : src, step.checked, checked);
+        switch (step.op) {
+            case Op::Copy:
+                return fs.copyFile(from, step.name, checked, to);
+            case Op::Move:
+                return fs.moveFile(from, step.name, checked, to);
+            case Op::RenameToFree:
+                return fs.moveFile(from, step.name, checked, to, false);
+            case Op::Remove:
+                break;
+        }
+        return fs.removeFile(from, step.name);
     };
 
     TempTree realTree;
@@ -125,9 +113,9 @@ TEST(DiskOverlay, AnswersAsTheDiskDoesAfterTheSameChanges) {
     ASSERT_EQ(seen(overlay, modelSrc.get(), modelDst.get()),
               seen(disk, realSrc.get(), realDst.get()));
 
-    for (const auto& s : steps) {
-        const FileResult done = s.step(disk, realSrc.get(), realDst.get());
-        const FileResult modelledResult = s.step(overlay, modelSrc.get(), modelDst.get());
+    for (const Step& s : steps) {
+        const FileResult done = apply(disk, realSrc.get(), realDst.get(), s);
+        const FileResult modelledResult = apply(overlay, modelSrc.get(), modelDst.get(), s);
         EXPECT_EQ(modelledResult.error, done.error) << s.what;
         EXPECT_EQ(seen(overlay, modelSrc.get(), modelDst.get()),
                   seen(disk, realSrc.get(), realDst.get()))
