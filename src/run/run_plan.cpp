@@ -10,7 +10,8 @@ namespace {
 // Keeps what the dry run reports, and asks it to stop once the plan is no longer wanted.
 class PlanRecorder : public RunObserver {
 public:
-    PlanRecorder(RunPlan& plan, PlanProgress& progress) : m_plan(plan), m_progress(progress) {}
+    PlanRecorder(RunPlan& plan, std::atomic<qsizetype>& planned, const std::atomic<bool>& stop)
+        : m_plan(plan), m_planned(planned), m_stop(stop) {}
 
     void ruleStarted(const Rule& rule) override {
         m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, 0, {}});
@@ -37,15 +38,15 @@ public:
         } else {
             rule.bytes += report.size;
         }
-        m_progress.files.store(static_cast<qsizetype>(m_plan.files.size()),
-                               std::memory_order_relaxed);
+        m_planned.store(static_cast<qsizetype>(m_plan.files.size()), std::memory_order_relaxed);
     }
 
-    bool stopWanted() const override { return m_progress.cancel.load(std::memory_order_relaxed); }
+    bool stopWanted() const override { return m_stop.load(std::memory_order_relaxed); }
 
 private:
     RunPlan& m_plan;
-    PlanProgress& m_progress;
+    std::atomic<qsizetype>& m_planned;
+    const std::atomic<bool>& m_stop;
 };
 
 }  // namespace
@@ -65,10 +66,10 @@ QString RunPlan::target(const PlannedRule& rule, qsizetype file) const {
 }
 
 RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,
-                PlanProgress& progress) {
+                std::atomic<qsizetype>& planned, const std::atomic<bool>& stop) {
     RunPlan plan;
     plan.runAt = runAt;
-    PlanRecorder recorder(plan, progress);
+    PlanRecorder recorder(plan, planned, stop);
     plan.outcome = MaintenanceRun(values, fs, &recorder, RunMode::Dry).EXEC_DEL(runAt, QString());
     if (plan.outcome.cancelled) {
         plan.cancelled = true;

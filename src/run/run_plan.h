@@ -48,19 +48,13 @@ struct RunPlan {
     QString target(const PlannedRule& rule, qsizetype file) const;  // empty for a deletion
 };
 
-// Shared with the thread that plans: how far it got, and whether it should stop.
-struct PlanProgress {
-    std::atomic<qsizetype> files{0};
-    std::atomic<bool> cancel{false};
-};
-
 // Plans the run as of runAt with the run's own code: the stored rules in order, each listed and
 // checked as the run does it, on a model of the tree that records what the earlier rules
 // change instead of changing it (see DiskOverlay). Reads the database without writing to it, and
-// changes nothing on the disk. Once progress.cancel is set, the plan ends at the next file or
-// rule and comes back cancelled.
+// changes nothing on the disk. `planned` counts the files planned so far, for another thread to
+// show; once `stop` is set, the plan ends at the next file or rule and comes back cancelled.
 RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,
-                PlanProgress& progress);
+                std::atomic<qsizetype>& planned, const std::atomic<bool>& stop);
 
 // "1,234 件（5.6 MB）"
 QString filesAndSizeText(qsizetype files, qint64 bytes);

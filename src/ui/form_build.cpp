@@ -1,4 +1,4 @@
-// The window's controls: names, captions, colours, geometry and focus order.
+// The window's controls: names, captions, colours, geometry, and focus order.
 #include <QHeaderView>
 #include <QPalette>
 #include <QScreen>
@@ -66,6 +66,10 @@ QTableView* grid() {
 
 int Form_sweeprun::twips(double value) const {
     return qRound(value * logicalDpiY() / 1440.0);
+}
+
+int Form_sweeprun::shareWidth(int share) const {
+    return twips((width() * 1440.0 / logicalDpiY() - 600) * (share / 9000.0));
 }
 
 void Form_sweeprun::buildControls() {
@@ -227,4 +231,15 @@ void Form_sweeprun::placeLogGrid() {
     const int top = twips(240);
     const int bar = FilterBar->isVisible() ? FilterBar->height() + twips(60) : 0;
     DataGrid2->setGeometry(DataGrid2->x(), top + bar, DataGrid2->width(), m_logGridHeight - bar);
+}
+
+void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
+    label->setStyleSheet(QString());
+    label->setText(text);
+    if (label->fontMetrics().horizontalAdvance(text) > label->width()) {
+        label->setStyleSheet(u"font-size: 8pt;"_s);
+        if (label->wordWrap()) {
+            label->setText(QString(text).replace(u"、"_s, u"、\n"_s));
+        }
+    }
 }

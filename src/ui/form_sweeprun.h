@@ -12,10 +12,6 @@
 #include <QToolButton>
 #include <QWidget>
 #include <array>
-#include <atomic>
-#include <functional>
-#include <memory>
-#include <optional>
 
 #include "disk/file_system.h"
 #include "rules/rule_checks.h"
@@ -25,6 +21,7 @@
 #include "ui/log_filter_bar.h"
 #include "ui/log_list_model.h"
 #include "ui/prompts.h"
+#include "ui/run_controller.h"
 
 class RuleTable;
 
@@ -60,7 +57,7 @@ public:
     void runNow();
 
     const Schedule& schedule() const { return m_schedule; }
-    bool running() const { return m_running; }
+    bool running() const { return m_runs.running(); }
 
     // Groups.
     QGroupBox* Frame1;   // 元ディレクトリ
@@ -111,29 +108,24 @@ protected:
 
 private:
     void buildControls();
-    // The run itself, for the scheduled minute given or, without one, asked for by the user.
-    void runMaintenance(const std::optional<QDateTime>& minute);
+    void wireHandlers();
+    void showRunStarted();
+    void showRunFinished(const RunNotice& notice);
     void setEditorsEnabled(bool enable);
     // The log list fills its group, below the search line while that is open.
     void placeLogGrid();
     void saveLogCsv();
     void showLogFiltered();  // the log list again, as the search line now asks
-    // Counts, on a worker thread, what the rule as typed would handle now; an older count
-    // still under way is dropped.
-    void countTypedRule();
-    void wireHandlers();
     void applyStartupLayout();
+    // What takes more than the room beside the buttons gets a point smaller, and a wrapping
+    // label a second line after its "、", rather than be cut.
     static void showFitted(QLabel* label, const QString& text);
-    // "前回 …": the last run any program finished, as the run history keeps it.
+    // "前回 …": the last run any program finished.
     void showLastRun();
     int decorationHeight() const { return frameGeometry().height() - geometry().height(); }
     int twips(double value) const;
-    double formInnerWidthTwips() const;
-    void fitColumns(QTableView* grid, const QList<std::pair<int, QString>>& fitted,
-                    const QList<std::pair<int, int>>& shares, const QList<int>& rest);
-    // Runs the grid's query again, keeping the column widths; `fit` sizes them the first time.
-    void refill(QTableView* grid, const std::function<void()>& query,
-                const std::function<void()>& fit);
+    // A column's designed share of the window's width, out of 9000, in pixels.
+    int shareWidth(int share) const;
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
     Rule ruleEntry() const;
@@ -146,12 +138,10 @@ private:
     Schedule m_schedule;
     PagedQueryModel m_ruleModel;
     LogListModel m_logModel;
-    bool m_running = false;
+    RunController m_runs;
+    bool m_resumeSchedule = false;    // the run under way was started in run mode
     bool m_positioningRules = false;  // the rule list moves its current row itself
-    bool m_closeRequested = false;
-    int m_layoutDecoration = -1;  // the frame height the layout was made for; -1 before it
-    int m_logGridHeight = 0;      // the log list's height without the search line
-    QTimer m_countSettle;         // typing settles before the rule is counted
-    quint64 m_countGeneration = 0;
-    std::shared_ptr<std::atomic<bool>> m_countCancel;  // of the count under way
+    int m_layoutDecoration = -1;      // the frame height the layout was made for; -1 before it
+    int m_logGridHeight = 0;          // the log list's height without the search line
+    QTimer m_countSettle;             // typing settles before the rule is counted
 };

@@ -1,12 +1,9 @@
 #include "ui/preview_window.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QPointer>
 #include <QShortcut>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 #include "run/run_notice.h"
@@ -96,35 +93,25 @@ void PreviewWindow::plan(const Schedule& schedule) {
     }
     When->setText(when);
 
-    const quint64 generation = ++m_generation;
-    auto progress = std::make_shared<PlanProgress>();
-    m_progress = progress;
+    auto planned = std::make_shared<std::atomic<qsizetype>>(0);
+    m_planned = planned;
     m_model.setPlan(nullptr);
     CancelButton->setEnabled(true);
+    // A million files take seconds to list and check: the windows repaint meanwhile.
+    m_planning.start([this, values = m_values, fs = &m_fs, runAt,
+                      planned](const std::atomic<bool>& stop) -> BackgroundWork::Delivery {
+        auto plan = std::make_shared<const RunPlan>(planRun(values, *fs, runAt, *planned, stop));
+        return [this, plan] { showPlan(plan); };
+    });
     showCount();
     m_countTimer.start();
-    // A million files take seconds to list and check: the windows repaint meanwhile.
-    QThreadPool::globalInstance()->start([values = m_values, fs = &m_fs, runAt, progress,
-                                          generation, window = QPointer<PreviewWindow>(this)] {
-        auto plan = std::make_shared<const RunPlan>(planRun(values, *fs, runAt, *progress));
-        QMetaObject::invokeMethod(
-            qApp,
-            [window, generation, plan] {
-                if (window != nullptr && window->m_generation == generation) {
-                    window->showPlan(plan);
-                }
-            },
-            Qt::QueuedConnection);
-    });
 }
 
 void PreviewWindow::cancelPlan() {
-    if (m_progress == nullptr) {
+    if (!m_planning.busy()) {
         return;
     }
-    m_progress->cancel = true;
-    m_progress.reset();
-    ++m_generation;  // whatever it still sends is dropped
+    m_planning.cancel();
     m_countTimer.stop();
     CancelButton->setEnabled(false);
     Status->setText(u"中止しました"_s);
@@ -135,13 +122,12 @@ void PreviewWindow::setRunAllowed(bool allowed) {
 }
 
 void PreviewWindow::showCount() {
-    if (m_progress != nullptr) {
-        Status->setText(u"計算中 "_s + countText(m_progress->files.load()) + u" 件…"_s);
+    if (m_planning.busy()) {
+        Status->setText(u"計算中 "_s + countText(m_planned->load()) + u" 件…"_s);
     }
 }
 
 void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
-    m_progress.reset();
     m_countTimer.stop();
     CancelButton->setEnabled(false);
     m_model.setPlan(plan);

@@ -11,6 +11,7 @@
 #include "disk/file_system.h"
 #include "schedule/schedule.h"
 #include "storage/module_values.h"
+#include "ui/background_work.h"
 #include "ui/plan_model.h"
 #include "ui/prompts.h"
 
@@ -29,7 +30,7 @@ public:
     void cancelPlan();
     // 今すぐ実行 cannot be pressed while a run works.
     void setRunAllowed(bool allowed);
-    bool planning() const { return m_progress != nullptr; }
+    bool planning() const { return m_planning.busy(); }
     const PlanModel& model() const { return m_model; }
 
     QComboBox* Basis;  // 次回の予定時刻 / 今
@@ -55,7 +56,7 @@ private:
     const Clock& m_clock;
     Schedule m_schedule;
     PlanModel m_model;
-    std::shared_ptr<PlanProgress> m_progress;  // of the plan under way; null when none is
-    quint64 m_generation = 0;
+    BackgroundWork m_planning;
+    std::shared_ptr<std::atomic<qsizetype>> m_planned;  // how far the plan under way got
     QTimer m_countTimer;
 };

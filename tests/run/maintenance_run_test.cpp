@@ -353,8 +353,8 @@ TEST_F(MaintenanceRunTest, AChainNeverDeletesAFileWhoseCopyFailedAndThePreviewSh
     tree.dir(u"backup/blocked.log"_s);
     fs.failCopyOf.insert("refused.log");
 
-    PlanProgress progress;
-    const RunPlan plan = planRun(tree.values(), fs, at(kRun), progress);
+    std::atomic<qsizetype> planned{0};
+    const RunPlan plan = planRun(tree.values(), fs, at(kRun), planned, false);
     ASSERT_EQ(plan.rules.size(), 3);
     QStringList held;
     for (const qsizetype file : plan.held) {

@@ -71,10 +71,10 @@ TEST(RunPlan, PlansWhatTheRunThenDoesOnChainedTrees) {
         PosixFileSystem disk;
         const QStringList before = snapshot(tree.path());
 
-        PlanProgress progress;
-        const RunPlan plan = planRun(tree.values(), disk, at(kChainRunAt), progress);
+        std::atomic<qsizetype> planned{0};
+        const RunPlan plan = planRun(tree.values(), disk, at(kChainRunAt), planned, false);
         EXPECT_FALSE(plan.cancelled);
-        EXPECT_EQ(progress.files, static_cast<qsizetype>(plan.files.size()));
+        EXPECT_EQ(planned, static_cast<qsizetype>(plan.files.size()));
         EXPECT_EQ(snapshot(tree.path()), before);  // planning changed nothing
 
         HandledFiles handled;
@@ -91,9 +91,8 @@ TEST(RunPlan, ACancelledPlanStopsAndSaysSo) {
     TempTree tree;
     chainedTrees().front().build(tree);
     PosixFileSystem disk;
-    PlanProgress progress;
-    progress.cancel = true;
-    const RunPlan plan = planRun(tree.values(), disk, at(kChainRunAt), progress);
+    std::atomic<qsizetype> planned{0};
+    const RunPlan plan = planRun(tree.values(), disk, at(kChainRunAt), planned, true);
     EXPECT_TRUE(plan.cancelled);
     EXPECT_TRUE(plan.rules.isEmpty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTest>
 #include <memory>
 
 #include "support/failing_file_system.h"
@@ -25,6 +26,16 @@ protected:
         QApplication::setActiveWindow(form.get());
         QApplication::processEvents();
         return *form;
+    }
+
+    // A tick of the window's minute timer at the clock's time; a run it starts works in the
+    // background, and the test goes on once that has ended.
+    void tick() {
+        form->Timer1_Timer();
+        waitForRun();
+    }
+    void waitForRun() {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !form->running(); }, 10000));
     }
 
     TempTree tree;

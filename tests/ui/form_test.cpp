@@ -235,19 +235,17 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
 
     for (const QString& time : {u"2003/03/24 09:06:00"_s, u"2003/03/25 09:05:30"_s}) {
         clock.time = at(time);
-        f.Timer1_Timer();
+        tick();
         EXPECT_TRUE(QFile::exists(file)) << time.toStdString();
     }
     EXPECT_EQ(f.DataGrid2->model()->rowCount(), 0);
 
     clock.time = at(u"2003/03/24 09:05:30"_s);  // a Monday
-    bool sawRunning = false;
     prompts.onMessage = nullptr;
-    QTimer::singleShot(0, &f, [&] {
-        sawRunning = f.Command7->text() == u"実行中"_s &&
-                     f.LabelNext->text().startsWith(u"実行中 "_s);  // and how far it is
-    });
     f.Timer1_Timer();
+    EXPECT_EQ(f.Command7->text(), u"実行中"_s);
+    EXPECT_EQ(f.LabelNext->text(), u"実行中 0 件"_s);  // and, as it goes, how far it is
+    waitForRun();
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(prompts.messages.isEmpty());
     EXPECT_TRUE(f.Timer1->isActive());
@@ -255,12 +253,11 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     EXPECT_TRUE(f.Command7->isEnabled());
     ASSERT_EQ(f.DataGrid2->model()->rowCount(), 1);
     EXPECT_EQ(f.DataGrid2->model()->index(0, 0).data().toString(), in + u"/a.log"_s);
-    EXPECT_TRUE(sawRunning);
 
     // The minute is served: a clock stepped back into it runs nothing again.
     const QString later = tree.file(u"in/b.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     clock.time = at(u"2003/03/24 09:05:10"_s);
-    f.Timer1_Timer();
+    tick();
     EXPECT_TRUE(QFile::exists(later));
     EXPECT_TRUE(f.Timer1->isActive());
 
@@ -305,7 +302,7 @@ TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogLis
         prompts.onMessage = [&] { rowsWhenTold = f.DataGrid2->model()->rowCount(); };
 
         clock.time = at(c.time);
-        f.Timer1_Timer();
+        tick();
         EXPECT_EQ(prompts.messages, QStringList{c.message});
         EXPECT_EQ(rowsWhenTold, c.rowsDone);  // refreshed before the message
         expectRunMode(false);
@@ -348,7 +345,7 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
         }
         prompts.notices.clear();
         clock.time = at(c.day);
-        f.Timer1_Timer();
+        tick();
         ASSERT_EQ(prompts.notices.size(), 1) << c.day.toStdString();
         EXPECT_TRUE(prompts.notices[0].startsWith(c.notice)) << prompts.notices[0].toStdString();
         // Over the log list, clear of every editor.
@@ -384,13 +381,10 @@ TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {
     tree.addRule({u"001"_s, in, in + u"/"_s, u"log"_s, u"7"_s, u"移動"_s});  // onto itself
     Form_sweeprun& f = start();
     clock.time = at(u"2003/03/24 09:05:30"_s);
-    bool closedDuringRun = false;
-    QTimer::singleShot(0, &f, [&] {
-        f.close();
-        closedDuringRun = f.isVisible() && f.running();
-    });
     f.Timer1_Timer();
-    EXPECT_TRUE(closedDuringRun);
+    f.close();
+    EXPECT_TRUE(f.isVisible() && f.running());
+    waitForRun();
     EXPECT_FALSE(f.isVisible());
     ASSERT_EQ(prompts.notices.size(), 1);
     const QStringList lines = prompts.notices[0].split(u'\n');

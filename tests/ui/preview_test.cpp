@@ -81,6 +81,8 @@ TEST_F(PreviewTest, ShowsTheNextRunOrANowRunAndRunsNowOnceConfirmed) {
 
     prompts.answer = true;
     QTest::mouseClick(preview.RunNowButton, Qt::LeftButton);
+    EXPECT_FALSE(preview.RunNowButton->isEnabled());  // one run at a time
+    waitForRun();
     // What the preview showed is what the run did, logged and recorded as any run.
     EXPECT_FALSE(QFile::exists(tree.path(u"b/x.log"_s)));
     EXPECT_FALSE(QFile::exists(tree.path(u"b/w.log"_s)));

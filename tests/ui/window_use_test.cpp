@@ -68,7 +68,7 @@ TEST_F(WindowUseTest, TheLogListFollowsEveryRunAtAnySizeAndPinsNoSnapshot) {
     f.DataGrid2->horizontalHeader()->resizeSection(1, widened);
 
     clock.time = at(u"2003/03/24 09:05:30"_s);
-    f.Timer1_Timer();
+    tick();
     EXPECT_EQ(f.DataGrid2->columnWidth(1), widened);
     EXPECT_FALSE(QFile::exists(file));
     ASSERT_EQ(f.DataGrid2->model()->rowCount(), 3001);
@@ -206,7 +206,7 @@ TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
     EXPECT_EQ(f.LabelLast->text(), QString());
 
     clock.time = at(u"2003/03/24 09:05:30"_s);
-    f.Timer1_Timer();
+    tick();
     EXPECT_EQ(f.LabelLast->text(), u"前回 03/24 09:05 完了 1 件"_s);
     EXPECT_EQ(f.LabelNext->text(), u"次回 03/31（月）09:05"_s);
 
@@ -251,7 +251,7 @@ TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
         }
     };
     clock.time = at(u"2003/03/24 09:05:30"_s);
-    f.Timer1_Timer();
+    tick();
     EXPECT_EQ(during, std::pair(4, u"別の実行が進行中です（"_s + db + u"）\n"_s));  // busy
     fs.beforeCheck = nullptr;
     EXPECT_FALSE(QFile::exists(a));
@@ -265,7 +265,7 @@ TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
     EXPECT_FALSE(QFile::exists(b));
     const QString c = tree.file(u"in/c.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
     clock.time = at(u"2003/03/31 09:05:30"_s);
-    f.Timer1_Timer();
+    tick();
     EXPECT_FALSE(QFile::exists(c));
     EXPECT_TRUE(prompts.notices.isEmpty());
     EXPECT_EQ(tree.logRows().size(), 3);
