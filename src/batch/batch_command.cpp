@@ -206,15 +206,15 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
             err << notice.stop << u'\n';
             return kExitMissingDirectory;
         case RunNotice::Ending::Failures:  // each failed file was printed as it failed
-            err << outcome.handledFiles << u" 件中 "_s << outcome.failures.size()
-                << u" 件の処理に失敗しました\n"_s;
+            err << outcome.doneFiles + outcome.failures.size() << u" 件中 "_s
+                << outcome.failures.size() << u" 件の処理に失敗しました\n"_s;
             return kExitFailures;
         case RunNotice::Ending::Complete:
             break;
     }
     out << (options.dryRun
-                ? u"完了: "_s + QString::number(outcome.handledFiles) +
+                ? u"完了: "_s + QString::number(outcome.doneFiles) +
                       u" 件を処理する予定です（何も変更していません）\n"_s
-                : u"完了: "_s + QString::number(outcome.handledFiles) + u" 件を処理しました\n"_s);
+                : u"完了: "_s + QString::number(outcome.doneFiles) + u" 件を処理しました\n"_s);
     return kExitComplete;
 }

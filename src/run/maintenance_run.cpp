@@ -119,9 +119,10 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
         for (const FileFailure& failure : outcome.failures) {
             failures.append({failure.path, failure.reason});
         }
+        // What the run took on, as the history keeps it: done and failed together.
         RunHistory::finish(connection, runId,
-                           {outcome.handledFiles, outcome.failures.size(), outcome.skippedFiles,
-                            stop, outcome.storageError.isEmpty(), failures});
+                           {outcome.doneFiles + outcome.failures.size(), outcome.failures.size(),
+                            outcome.skippedFiles, stop, outcome.storageError.isEmpty(), failures});
     } catch (const StorageError& error) {
         if (outcome.storageError.isEmpty()) {
             outcome.storageError = error.message();

@@ -189,7 +189,11 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
             } else if (report.placed) {
                 corrections.append({rowid, file.path, {}, report.placed});
             }
-            ++(report.status == FileStatus::Skipped ? outcome.skippedFiles : outcome.handledFiles);
+            if (report.status == FileStatus::Done) {
+                ++outcome.doneFiles;
+            } else if (report.status == FileStatus::Skipped) {
+                ++outcome.skippedFiles;
+            }
             if (m_observer != nullptr) {
                 m_observer->fileHandled(report);
             }

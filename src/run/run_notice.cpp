@@ -8,13 +8,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// "完了 39,997 件、失敗 3 件", "完了 12 件" or "中断". The handled files include the failed ones;
-// a folder that failed is no file.
-QString resultText(RunNotice::Ending ending, qsizetype handled, qsizetype failed) {
+// "完了 39,997 件、失敗 3 件", "完了 12 件" or "中断".
+QString resultText(RunNotice::Ending ending, qsizetype done, qsizetype failed) {
     if (ending != RunNotice::Ending::Failures && ending != RunNotice::Ending::Complete) {
         return u"中断"_s;
     }
-    QString text = u"完了 "_s + countText(std::max<qsizetype>(handled - failed, 0)) + u" 件"_s;
+    QString text = u"完了 "_s + countText(done) + u" 件"_s;
     if (failed > 0) {
         text += u"、失敗 "_s + countText(failed) + u" 件"_s;
     }
@@ -45,7 +44,7 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
                     : !outcome.failures.isEmpty()     ? Ending::Failures
                                                       : Ending::Complete;
     notice.headline = runAt.toString(u"MM/dd HH:mm"_s) + u" の実行: "_s +
-                      resultText(notice.ending, outcome.handledFiles, outcome.failures.size());
+                      resultText(notice.ending, outcome.doneFiles, outcome.failures.size());
     return notice;
 }
 
@@ -92,5 +91,7 @@ QString lastRunText(const RunHistory::Finished& run) {
                                      : run.failed > 0       ? RunNotice::Ending::Failures
                                                             : RunNotice::Ending::Complete;
     return u"前回 "_s + run.runText.mid(5, 11) + u' ' +  // MM/dd HH:mm
-           resultText(ending, run.handled, run.failed);
+           // The history keeps what a run took on, failures included; a folder that failed is
+           // counted as one by now, but was not by older runs.
+           resultText(ending, std::max<qsizetype>(run.handled - run.failed, 0), run.failed);
 }

@@ -26,7 +26,7 @@ struct RunOutcome {
     // Why the stored rules could not be run (storedRulesProblem); empty when they could. Such a
     // run touches nothing.
     QString refusedRules;
-    qsizetype handledFiles = 0;
+    qsizetype doneFiles = 0;     // copied, moved or deleted as the rule says (failures aside)
     qsizetype skippedFiles = 0;  // changed or gone since they were listed, so left alone
     qsizetype heldFiles = 0;     // left alone since an earlier rule of the run failed on them
     // Another run held the database, so this one did nothing.

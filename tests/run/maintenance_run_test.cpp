@@ -64,7 +64,7 @@ TEST_F(MaintenanceRunTest, PrunesTheLogThenDeletesWhatIsOlderThanTheCutoff) {
     EXPECT_EQ(outcome.result, QString());
     EXPECT_TRUE(outcome.failures.isEmpty());
     EXPECT_TRUE(outcome.storageError.isEmpty());
-    EXPECT_EQ(outcome.handledFiles, 2);
+    EXPECT_EQ(outcome.doneFiles, 2);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_FALSE(QFile::exists(quoted));
     EXPECT_TRUE(QFile::exists(edge));  // stamped exactly at the cutoff
@@ -125,7 +125,7 @@ TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlw
         }
         const auto before = QFile::exists(target) ? identity(target) : std::pair<ino_t, long>{};
         const RunOutcome outcome = run();
-        EXPECT_EQ(outcome.handledFiles, 1) << c.what;  // the target holds the file either way
+        EXPECT_EQ(outcome.doneFiles, 1) << c.what;  // the target holds the file either way
         EXPECT_EQ(identity(target) != before, c.rewritten) << c.what;
         EXPECT_EQ(TempTree::read(target), c.rewritten ? "fresh data" : c.content) << c.what;
         EXPECT_EQ(TempTree::mtime(target), at(u"2003/03/01 10:00:00"_s)) << c.what;
@@ -136,7 +136,7 @@ TEST_F(MaintenanceRunTest, ACopyWritesOnlyWhatItsTargetDoesNotHoldYetAndAMoveAlw
 
     // A move never trusts an identical target: the source must go.
     Connection(tree.values()).Execute(u"UPDATE sweeprun SET 処理 = '移動'"_s);
-    EXPECT_EQ(run().handledFiles, 1);
+    EXPECT_EQ(run().doneFiles, 1);
     EXPECT_FALSE(QFile::exists(source));
     EXPECT_EQ(TempTree::read(target), "fresh data");
 }
@@ -269,7 +269,7 @@ TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
     // The rows of the files left alone say so.
     EXPECT_EQ(tree.logRows(),
               (QList<QStringList>{row(a, kMove), row(b, u"移動失敗"_s), row(c, kMove)}));
-    EXPECT_EQ(outcome.handledFiles, 3);
+    EXPECT_EQ(outcome.doneFiles, 2);  // b failed
     EXPECT_EQ(recorder.files, (QStringList{u"done "_s + a, u"failed "_s + b, u"done "_s + c}));
 }
 
@@ -331,7 +331,7 @@ TEST_F(MaintenanceRunTest, ADryRunChangesNothing) {
 
     const RunOutcome outcome = run(u"0"_s, true);
 
-    EXPECT_EQ(outcome.handledFiles, 1);
+    EXPECT_EQ(outcome.doneFiles, 1);
     EXPECT_EQ(recorder.files, QStringList{u"done "_s + a});  // would be done
     EXPECT_TRUE(QFile::exists(a));
     EXPECT_TRUE(QDir(out).isEmpty());

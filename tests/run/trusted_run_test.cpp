@@ -121,7 +121,7 @@ TEST_F(TrustedRunTest, ADirectorySwappedMidRuleNeverRedirectsTheRun) {
 
     const RunOutcome outcome = run();
     EXPECT_TRUE(outcome.failures.isEmpty());
-    EXPECT_EQ(outcome.handledFiles, 6);
+    EXPECT_EQ(outcome.doneFiles, 6);
     EXPECT_TRUE(QDir(tree.path(u"moved-away"_s)).isEmpty());
     EXPECT_EQ(QDir(others).entryList(QDir::Files).size(), 6);
 }
@@ -145,7 +145,7 @@ TEST_F(TrustedRunTest, AFileChangedAfterItWasListedIsLeftAloneAndLosesItsRow) {
 
     const RunOutcome outcome = run();
     EXPECT_TRUE(outcome.failures.isEmpty());
-    EXPECT_EQ(outcome.handledFiles, 2);
+    EXPECT_EQ(outcome.doneFiles, 2);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(TempTree::read(touched), "rewritten");
     EXPECT_EQ(TempTree::read(replaced), "a new file of the same name");
@@ -169,7 +169,7 @@ TEST_F(TrustedRunTest, AMoveOntoAHardLinkOfTheSameFileIsCompletedOnce) {
     EXPECT_TRUE(run().failures.isEmpty());
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(TempTree::read(out + u"/a.log"_s), "one file, two names");
-    EXPECT_EQ(run().handledFiles, 0);  // not "moved" again at the next run
+    EXPECT_EQ(run().doneFiles, 0);  // not "moved" again at the next run
     EXPECT_EQ(tree.logRows().size(), 1);
 }
 
