@@ -2,8 +2,8 @@
 
 #include <QFile>
 
-#include "schedule/date_time_text.h"
-#include "schedule/number_text.h"
+#include "text/date_time_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

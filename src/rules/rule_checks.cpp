@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -9,7 +9,7 @@
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
 #include "storage/database_trust.h"

@@ -3,9 +3,9 @@
 #include <QFile>
 
 #include "disk/name_text.h"
-#include "run/file_check.h"
+#include "run/file_action.h"
 #include "run/run_notice.h"
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 

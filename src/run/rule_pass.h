@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "disk/file_system.h"
-#include "run/file_check.h"
+#include "run/file_action.h"
 #include "run/log_writer.h"
 #include "run/run_observer.h"
 #include "run/run_outcome.h"

@@ -1,7 +1,7 @@
 #include "run/run_plan.h"
 
 #include "run/maintenance_run.h"
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -9,11 +9,11 @@
 
 #include "disk/file_system.h"
 #include "disk/name_text.h"
-#include "schedule/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/log_rows.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -80,10 +80,10 @@ bool stillAtSource(FileSystem& fs, int source, const QByteArray& name, const QSt
            sameIdentity(info, asStat(*identity));
 }
 
-// True when the row claims more than the disk shows; false when it is true or cannot be
-// judged.
-bool overstated(FileSystem& fs, Directories& directories, const QList<Rule>& rules,
-                const RunHistory::LoggedFile& row) {
+// True when the disk shows that the row's file was not handled after all (the run was killed
+// before it got there); false when it was, or when that cannot be judged.
+bool undoneOnDisk(FileSystem& fs, Directories& directories, const QList<Rule>& rules,
+                  const RunHistory::LoggedFile& row) {
     const qsizetype slash = row.path.lastIndexOf(u'/');
     const std::optional<QByteArray> name = nameBytes(row.path.mid(slash + 1));
     if (slash < 0 || !name) {
@@ -146,14 +146,14 @@ void reconcileUnfinishedRuns(Connection& connection, const QString& logTable, Fi
         const QList<RunHistory::LoggedFile> rows =
             RunHistory::handledRows(connection, logTable, run);
         giveClaimsBack(fs, directories, rows);
-        QList<RunHistory::LoggedFile> overstatedRows;
+        QList<RunHistory::LoggedFile> undoneRows;
         for (const RunHistory::LoggedFile& row : rows) {
-            if (overstated(fs, directories, rules, row)) {
-                overstatedRows.append(row);
+            if (undoneOnDisk(fs, directories, rules, row)) {
+                undoneRows.append(row);
             }
         }
         Transaction transaction(connection);
-        for (const RunHistory::LoggedFile& row : overstatedRows) {
+        for (const RunHistory::LoggedFile& row : undoneRows) {
             connection.Execute(SqlText::deleteLogRow(logTable, row.rowid, row.path));
         }
         RunHistory::markChecked(connection, run.id);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

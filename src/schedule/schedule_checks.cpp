@@ -1,6 +1,6 @@
 #include "schedule/schedule_checks.h"
 
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -5,7 +5,7 @@
 #include <QShortcut>
 
 #include "schedule/next_run_text.h"
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"

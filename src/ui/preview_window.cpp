@@ -8,7 +8,7 @@
 
 #include "run/run_notice.h"
 #include "schedule/next_run_text.h"
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

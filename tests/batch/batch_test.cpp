@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <functional>
 
+#include "schedule/schedule_store.h"
 #include "storage/connection.h"
 #include "support/chained_trees.h"
 #include "support/failing_file_system.h"

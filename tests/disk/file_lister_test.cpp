@@ -8,7 +8,7 @@
 
 #include "disk/name_text.h"
 #include "disk/unique_fd.h"
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 #include "support/temp_tree.h"
 
 using namespace Qt::StringLiterals;

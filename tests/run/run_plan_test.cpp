@@ -5,7 +5,7 @@
 #include <QDirIterator>
 
 #include "run/maintenance_run.h"
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 #include "support/chained_trees.h"
 
 using namespace Qt::StringLiterals;

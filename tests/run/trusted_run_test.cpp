@@ -14,7 +14,7 @@
 #include "run/maintenance_run.h"
 #include "run/run_lock.h"
 #include "run/run_notice.h"
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/as_other_user.h"

@@ -5,7 +5,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "schedule/schedule_store.h"
 #include "storage/module_values.h"
 #include "support/qt_printers.h"
 

@@ -1,4 +1,4 @@
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 
 #include <gtest/gtest.h>
 

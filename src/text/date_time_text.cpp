@@ -1,9 +1,9 @@
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 
 #include <cmath>
 #include <ctime>
 
-#include "schedule/number_text.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 

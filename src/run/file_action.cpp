@@ -1,11 +1,11 @@
-#include "run/file_check.h"
+#include "run/file_action.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
-#include "schedule/date_time_text.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 
