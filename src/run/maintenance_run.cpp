@@ -9,13 +9,13 @@
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"
-#include "text/date_time_text.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
 #include "storage/database_trust.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 

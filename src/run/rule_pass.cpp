@@ -4,6 +4,7 @@
 
 #include "disk/name_text.h"
 #include "run/file_action.h"
+#include "run/old_files.h"
 #include "run/run_notice.h"
 #include "text/date_time_text.h"
 
@@ -84,16 +85,15 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
             removeDeadTemporariesOnce(destination.get());
         }
     }
-    const QString cutoff = cutoffText(runAt, retentionNumber(rule.retention));
-    const std::shared_ptr<const Listing> listing =
-        m_fs.listDirectory(source.get(), rule.extension, olderThan(cutoff), [this] {
-            if (m_observer != nullptr) {
-                m_observer->working();
-            }
-        });
-    if (listing->error != 0) {
+    const OldFiles old = listOldFiles(m_fs, source.get(), rule, runAt, [this] {
+        if (m_observer != nullptr) {
+            m_observer->working();
+        }
+    });
+    const Listing& listing = *old.listing;
+    if (listing.error != 0) {
         outcome.failures.append(
-            {rule.order, rule.process, rule.source, FileResult::fromErrno(listing->error).reason});
+            {rule.order, rule.process, rule.source, FileResult::fromErrno(listing.error).reason});
         return true;
     }
     const RuleDirectories directories{.rule = rule,
@@ -101,8 +101,8 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
                                       .destination = rule.copies() ? destination.get() : -1,
                                       .ontoItself = ontoItself,
                                       .oneFileSystem = oneFileSystem,
-                                      .cutoff = cutoff};
-    handleAll(directories, *listing, dateTimeText(runAt), outcome);
+                                      .cutoff = old.cutoff};
+    handleAll(directories, listing, dateTimeText(runAt), outcome);
     return true;
 }
 

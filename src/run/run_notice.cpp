@@ -90,8 +90,9 @@ QString lastRunText(const RunHistory::Finished& run) {
     const RunNotice::Ending ending = !run.message.isEmpty() ? RunNotice::Ending::DirectoryStopped
                                      : run.failed > 0       ? RunNotice::Ending::Failures
                                                             : RunNotice::Ending::Complete;
-    return u"前回 "_s + run.runText.mid(5, 11) + u' ' +  // MM/dd HH:mm
-           // The history keeps what a run took on, failures included; a folder that failed is
-           // counted as one by now, but was not by older runs.
+    return u"前回 "_s + run.runText.mid(5, 11) +
+           u' ' +  // MM/dd HH:mm
+                   // The history keeps what a run took on, failures included; a folder that failed
+                   // is counted as one by now, but was not by older runs.
            resultText(ending, std::max<qsizetype>(run.handled - run.failed, 0), run.failed);
 }

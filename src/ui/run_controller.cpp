@@ -1,6 +1,6 @@
 #include "ui/run_controller.h"
 
-#include "rules/live_count.h"
+#include "run/live_count.h"
 #include "run/maintenance_run.h"
 #include "schedule/scheduled_minute.h"
 #include "storage/connection.h"

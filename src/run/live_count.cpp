@@ -1,7 +1,8 @@
-#include "rules/live_count.h"
+#include "run/live_count.h"
 
 #include <QFile>
 
+#include "run/old_files.h"
 #include "text/date_time_text.h"
 #include "text/number_text.h"
 
@@ -17,10 +18,8 @@ RuleCount countRuleFiles(FileSystem& fs, const Rule& rule, const QDateTime& now,
                            : RuleCount::Status::Unreadable;
         return count;
     }
-    const QString cutoff = cutoffText(now, retentionNumber(rule.retention));
-    const std::shared_ptr<const Listing> shared =
-        fs.listDirectory(source.fd.get(), rule.extension, olderThan(cutoff), {});
-    const Listing& listing = *shared;
+    const OldFiles old = listOldFiles(fs, source.fd.get(), rule, now);
+    const Listing& listing = *old.listing;
     if (listing.error != 0) {
         count.status = RuleCount::Status::Unreadable;
         return count;
@@ -30,16 +29,12 @@ RuleCount countRuleFiles(FileSystem& fs, const Rule& rule, const QDateTime& now,
             count.status = RuleCount::Status::Cancelled;
             return count;
         }
-        const QString stamp = stampText(file.mtime);
-        if (!(stamp < cutoff)) {
-            break;
-        }
         struct stat info {};
         if (!fs.statAt(source.fd.get(), listing.name(file), info).ok() || !S_ISREG(info.st_mode)) {
             continue;  // gone since it was listed
         }
         if (count.files++ == 0) {
-            count.oldest = stamp.left(10);
+            count.oldest = stampText(file.mtime).left(10);
         }
         count.bytes += info.st_size;
     }
