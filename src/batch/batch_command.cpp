@@ -11,7 +11,6 @@
 #include "schedule/scheduled_minute.h"
 #include "storage/database_access.h"
 #include "storage/database_location.h"
-#include "storage/database_trust.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
 
@@ -129,7 +128,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
         return kExitUnusable;
     };
     // Before anything reads it: what another user could have written is never obeyed.
-    if (const std::optional<QString> untrusted = untrustedDatabase(values.db_path)) {
+    if (const std::optional<QString> untrusted = refusedDatabase(values, DatabaseUse::Read)) {
         return refused(*untrusted);
     }
     std::optional<QDateTime> minute;
@@ -156,9 +155,9 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     } else if (const QString problem = prepareDatabaseFolder(values.db_path); !problem.isEmpty()) {
         err << problem << u'\n';
         return kExitUnusable;
-    } else if (const std::optional<QString> unwritable = unwritableDatabase(values)) {
-        // Checked before anything opens the database, which would leave journal files behind.
-        return refused(*unwritable);
+    } else if (const std::optional<QString> unusable =
+                   refusedDatabase(values, DatabaseUse::Write)) {
+        return refused(*unusable);
     }
     QString logDays;
     try {

@@ -11,7 +11,6 @@
 #include "run/stored_rule_check.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
-#include "storage/database_trust.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
@@ -29,9 +28,8 @@ MaintenanceRun::MaintenanceRun(const ModuleValues& values, FileSystem& fs, RunOb
 RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDays) {
     RunOutcome outcome;
     try {
-        // Nothing is opened before these: a planted journal must not be read, nor a database
-        // the run may not write gain journal files it could not write either.
-        if (const std::optional<QString> problem = untrustedDatabase(m_values.db_path)) {
+        const DatabaseUse use = m_mode == RunMode::Real ? DatabaseUse::Write : DatabaseUse::Read;
+        if (const std::optional<QString> problem = refusedDatabase(m_values, use)) {
             outcome.storageError = *problem;
             return outcome;
         }
@@ -52,10 +50,6 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
             DiskOverlay fs(m_fs);
             NoLog log;
             applyRules(fs, log, rules, runAt, outcome);
-            return outcome;
-        }
-        if (const std::optional<QString> problem = unwritableDatabase(m_values)) {
-            outcome.storageError = *problem;
             return outcome;
         }
         const RunLock lock(m_values.db_path);

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "storage/database_trust.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -67,6 +69,13 @@ std::optional<QString> unwritableDatabase(const ModuleValues& values) {
         }
     }
     return std::nullopt;
+}
+
+std::optional<QString> refusedDatabase(const ModuleValues& values, DatabaseUse use) {
+    if (std::optional<QString> untrusted = untrustedDatabase(values.db_path)) {
+        return untrusted;
+    }
+    return use == DatabaseUse::Write ? unwritableDatabase(values) : std::nullopt;
 }
 
 QString missingDatabaseMessage(const QString& path) {

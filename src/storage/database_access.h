@@ -12,6 +12,15 @@
 // writable.
 std::optional<QString> unwritableDatabase(const ModuleValues& values);
 
+// How a program is about to use the database: to read it, or to write it as a run does.
+enum class DatabaseUse { Read, Write };
+
+// Why the database may not be used so, as the user reads it; nothing when it may. Never one
+// another user could change (untrustedDatabase); to write, never one this process cannot write
+// (unwritableDatabase). Called before anything opens the database: a planted journal must not
+// be read, and a refused run must leave no journal file behind.
+std::optional<QString> refusedDatabase(const ModuleValues& values, DatabaseUse use);
+
 // "データベース <path> に書き込めません（<reason of errno>）"
 QString unwritableMessage(const QString& path, int error);
 
