@@ -5,7 +5,7 @@
 #include "disk/disk_overlay.h"
 #include "run/log_writer.h"
 #include "run/rule_pass.h"
-#include "run/run_lock.h"
+#include "storage/run_lock.h"
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"

@@ -12,7 +12,7 @@
 
 #include "disk/name_text.h"
 #include "run/maintenance_run.h"
-#include "run/run_lock.h"
+#include "storage/run_lock.h"
 #include "run/run_notice.h"
 #include "text/date_time_text.h"
 #include "storage/connection.h"

@@ -15,7 +15,7 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "run/run_lock.h"
+#include "storage/run_lock.h"
 #include "run/run_notice.h"
 #include "schedule/schedule_store.h"
 #include "storage/connection.h"

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include "disk/unique_fd.h"
-
 // One run per database at a time, across processes: an exclusive flock(2) on "<db>.lock",
 // held while this object lives. The kernel drops it when the process dies, so a killed run
 // never blocks the next one. The file is a regular file for the user alone, opened for writing
@@ -12,6 +10,9 @@
 class RunLock {
 public:
     explicit RunLock(const QString& databasePath);
+    ~RunLock();
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
 
     bool held() const { return m_held; }
     // errno when the lock file could not be opened; 0 when it was (held or taken by another).
@@ -20,7 +21,7 @@ public:
     const QString& untrusted() const { return m_untrusted; }
 
 private:
-    UniqueFd m_fd;
+    int m_fd = -1;
     bool m_held = false;
     int m_error = 0;
     QString m_untrusted;
