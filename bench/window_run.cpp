@@ -1,7 +1,7 @@
 // One maintenance run started by the window's timer, on the database given, with the window
-// drawn offscreen, waited for as the window waits for it. Prints "<seconds of the run> <longest wait for events in ms> <repaints per
-// second>": a probe asks for a repaint every 50 ms while the run works, as a screen that
-// shows something changing would.
+// drawn offscreen, waited for as the window waits for it. Prints "<seconds of the run> <longest
+// wait for events in ms> <repaints per second>": a probe asks for a repaint every 50 ms while the
+// run works, as a screen that shows something changing would.
 #include <QApplication>
 #include <cstdio>
 
