@@ -8,8 +8,8 @@
 
 #include "disk/name_text.h"
 #include "disk/unique_fd.h"
-#include "text/date_time_text.h"
 #include "support/temp_tree.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 

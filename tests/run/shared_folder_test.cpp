@@ -1,20 +1,16 @@
 // Root running on folders that other users write into: nothing another user puts there may
 // gain rights, redirect the run, or be lost.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
 #include "storage/connection.h"
-#include "support/as_other_user.h"
+#include "support/disk_entries.h"
 #include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
@@ -25,12 +21,6 @@ namespace {
 constexpr uid_t kNobody = 65534;
 const QString kRun = u"2003/03/29 09:05:07"_s;
 const QDateTime kOld = at(u"2003/03/01 10:00:00"_s);
-
-struct stat statOf(const QString& path) {
-    struct stat info {};
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
-    return info;
-}
 
 void give(const QString& path, uid_t owner, mode_t mode = 0) {
     ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), owner, owner), 0);
@@ -56,137 +46,7 @@ protected:
     FailingFileSystem fs;
 };
 
-// Sets or clears the immutable flag; false where the file system has none.
-bool setImmutable(const QString& path, bool on) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    int flags = 0;
-    bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    if (fd >= 0) {
-        ::close(fd);
-    }
-    return done;
-}
-
 }  // namespace
-
-TEST_F(SharedFolderTest, CopiesAndMovesKeepTheOwnerOrLoseTheSetIdBits) {
-    const QString in = tree.dir(u"in"_s);
-    const QString copies = tree.dir(u"copies"_s);
-    const QString moves = tree.dir(u"moves"_s);
-    for (const QString& name : {u"shell.bin"_s, u"moved.bin"_s}) {
-        give(tree.file(u"in/"_s + name, "#!/bin/sh\n", kOld), kNobody, 06755);
-    }
-    const QString own = tree.file(u"in/own.bin"_s, "root's own", kOld);
-    give(own, 0, 04750);
-    tree.addRule({u"001"_s, in, copies, u"bin"_s, u"7"_s, u"複写"_s});
-    tree.addRule({u"002"_s, in, moves, u"bin"_s, u"7"_s, u"移動"_s});
-    fs.renameAcrossDevices = true;  // the move goes through a copy, as from tmpfs to disk
-
-    ASSERT_TRUE(run().failures.isEmpty());
-    EXPECT_EQ(fs.movesAcross, 3);
-    for (const QString& copy : {copies + u"/shell.bin"_s, moves + u"/shell.bin"_s,
-                                copies + u"/moved.bin"_s, moves + u"/moved.bin"_s}) {
-        const struct stat info = statOf(copy);
-        EXPECT_EQ(info.st_uid, kNobody) << copy.toStdString();  // its rights are nobody's
-        EXPECT_EQ(info.st_gid, kNobody) << copy.toStdString();
-        EXPECT_EQ(info.st_mode & 07777, 06755u) << copy.toStdString();
-    }
-    EXPECT_EQ(statOf(moves + u"/own.bin"_s).st_uid, 0u);
-    EXPECT_EQ(statOf(moves + u"/own.bin"_s).st_mode & 07777, 04750u);
-
-    // A user copying root's set-user-ID program gets a program of their own, without the bit.
-    QTemporaryDir rootOnly;
-    give(rootOnly.path(), 0, 0755);
-    const QString program = rootOnly.filePath(u"program.bin"_s);
-    tree.file(u"../"_s + QDir(rootOnly.path()).dirName() + u"/program.bin"_s, "root's", kOld);
-    give(program, 0, 06755);
-    TempTree users;
-    const QString theirs = users.dir(u"copies"_s);
-    users.addRule({u"001"_s, rootOnly.path(), theirs, u"bin"_s, u"7"_s, u"複写"_s});
-    EXPECT_TRUE(asOtherUser(users.path(), [&] {
-        PosixFileSystem real;
-        const RunOutcome outcome = MaintenanceRun(users.values(), real).EXEC_DEL(at(kRun), u"30"_s);
-        EXPECT_TRUE(outcome.failures.isEmpty() && outcome.storageError.isEmpty())
-            << outcome.storageError.toStdString();
-        const struct stat copy = statOf(theirs + u"/program.bin"_s);
-        EXPECT_EQ(copy.st_uid, kNobody);
-        EXPECT_EQ(copy.st_mode & 07777, 0755u);
-    }));
-}
-
-TEST_F(SharedFolderTest, ASparseFileIsCopiedWithItsHoles) {
-    const QString in = tree.dir(u"in"_s);
-    const QString out = tree.dir(u"out"_s);
-    const QString sparse = tree.file(u"in/disk.img"_s, "", kOld);
-    constexpr off_t kSize = 60 << 20;
-    {
-        const int fd = ::open(QFile::encodeName(sparse).constData(), O_WRONLY | O_CLOEXEC);
-        ASSERT_EQ(::pwrite(fd, "head", 4, 0), 4);
-        ASSERT_EQ(::pwrite(fd, "middle", 6, 30 << 20), 6);
-        ASSERT_EQ(::ftruncate(fd, kSize), 0);
-        ::close(fd);
-    }
-    const struct timespec times[2] = {{kOld.toSecsSinceEpoch(), 0}, {kOld.toSecsSinceEpoch(), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(sparse).constData(), times, 0), 0);
-    if (statOf(sparse).st_blocks * 512 >= kSize) {
-        GTEST_SKIP() << "this file system keeps no holes";
-    }
-    tree.addRule({u"001"_s, in, out, u"img"_s, u"7"_s, u"複写"_s});
-
-    ASSERT_TRUE(run().failures.isEmpty());
-    const struct stat copy = statOf(out + u"/disk.img"_s);
-    EXPECT_EQ(copy.st_size, kSize);
-    EXPECT_LE(copy.st_blocks * 512, statOf(sparse).st_blocks * 512 + (64 << 10));
-    EXPECT_EQ(TempTree::read(out + u"/disk.img"_s), TempTree::read(sparse));
-}
-
-TEST_F(SharedFolderTest, AMoveAcrossFileSystemsRemovesOnlyWhatItCopied) {
-    const QString in = tree.dir(u"in"_s);
-    const QString out = tree.dir(u"out"_s);
-    tree.file(u"in/appended.log"_s, "first part", kOld);
-    tree.file(u"in/replaced.log"_s, "old version", kOld);
-    tree.file(u"in/steady.log"_s, "steady", kOld);
-    const QString immutable = tree.file(u"in/pinned.log"_s, "pinned", kOld);
-    const bool pinned = setImmutable(immutable, true);
-    tree.addRule({u"001"_s, in, out, u"log"_s, u"7"_s, u"移動"_s});
-    fs.renameAcrossDevices = true;
-    // Another program acts just after each copy is written.
-    fs.afterMoveCopy = [&](const char* name) {
-        const QString path = in + u'/' + QString::fromUtf8(name);
-        if (qstrcmp(name, "appended.log") == 0) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::Append));
-            file.write(" and more");
-        } else if (qstrcmp(name, "replaced.log") == 0) {
-            tree.file(u"in/new"_s, "new version", kOld);
-            ASSERT_EQ(::rename(QFile::encodeName(in + u"/new"_s).constData(),
-                               QFile::encodeName(path).constData()),
-                      0);
-        }
-    };
-
-    const RunOutcome outcome = run();
-    EXPECT_EQ(outcome.skippedFiles, 2);
-    EXPECT_EQ(TempTree::read(in + u"/appended.log"_s), "first part and more");
-    EXPECT_EQ(TempTree::read(in + u"/replaced.log"_s), "new version");
-    EXPECT_FALSE(QFile::exists(in + u"/steady.log"_s));
-    EXPECT_EQ(TempTree::read(out + u"/steady.log"_s), "steady");
-    QStringList expectedOut{u"steady.log"_s};
-    QList<QStringList> expectedRows{
-        {in + u"/steady.log"_s, u"2003/03/01 10:00:00"_s, u"移動"_s, kRun}};
-    if (pinned) {
-        // The source cannot be claimed: it stays, once, and the copy goes.
-        setImmutable(immutable, false);
-        EXPECT_EQ(outcome.failures.size(), 1);
-        EXPECT_EQ(TempTree::read(immutable), "pinned");
-        expectedRows.prepend({immutable, u"2003/03/01 10:00:00"_s, u"移動失敗"_s, kRun});
-    }
-    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), expectedOut);
-    EXPECT_EQ(QDir(in).entryList(QDir::Files | QDir::Hidden).size(), pinned ? 3 : 2);
-    EXPECT_EQ(tree.logRows(), expectedRows);
-}
 
 TEST_F(SharedFolderTest, AFolderOfAnotherUserNeverLeadsTheRunWhereTheyCouldNotGo) {
     const QString secret = tree.dir(u"secret"_s);

@@ -3,20 +3,20 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
+#include <QTemporaryDir>
 #include <tuple>
 
 #include "disk/copy_temporaries.h"
 #include "disk/unique_fd.h"
+#include "support/as_other_user.h"
+#include "support/disk_entries.h"
 #include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
@@ -26,25 +26,9 @@ namespace {
 
 const QDateTime kOld = at(u"2003/03/01 10:00:00"_s);
 
-QStringList names(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-UniqueFd openDir(const QString& path) {
-    UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    EXPECT_TRUE(fd.valid()) << path.toStdString();
-    return fd;
-}
-
-struct stat statOf(const QString& path) {
-    struct stat info {};
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &info), 0) << path.toStdString();
-    return info;
-}
-
 }  // namespace
 
-TEST(FileSystem, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesThroughALink) {
+TEST(FileCopy, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesThroughALink) {
     TempTree tree;
     const QString source = tree.file(u"in/a.txt"_s, "new content", kOld);
     tree.file(u"in/b.txt"_s, "data", kOld);
@@ -78,49 +62,7 @@ TEST(FileSystem, CopyReplacesTheTargetKeepingTimeAndPermissionsAndNeverWritesThr
     EXPECT_EQ(TempTree::read(target), "new content");
 }
 
-TEST(FileSystem, MoveRenamesOrCopiesDurablyAcrossFileSystemsThenDeletes) {
-    TempTree tree;
-    const QString source = tree.file(u"in/a.txt"_s, "data", kOld);
-    const QString target = tree.file(u"out/a.txt"_s, "older copy", kOld.addDays(9));
-    const struct stat before = statOf(source);
-    const UniqueFd in = openDir(tree.path(u"in"_s));
-    const UniqueFd out = openDir(tree.path(u"out"_s));
-    FailingFileSystem fs;
-
-    ASSERT_TRUE(fs.moveFile(in.get(), "a.txt", before, out.get()).ok());
-    EXPECT_EQ(statOf(target).st_ino, before.st_ino);  // the same file, not a copy
-    EXPECT_EQ(fs.movesAcross, 0);
-    EXPECT_FALSE(QFile::exists(source));
-    EXPECT_EQ(TempTree::read(target), "data");
-
-    // Between two file systems, as the disk would answer.
-    tree.file(u"in/b.txt"_s, "across", kOld);
-    fs.renameAcrossDevices = true;
-    ASSERT_TRUE(fs.moveFile(in.get(), "b.txt", statOf(tree.path(u"in/b.txt"_s)), out.get()).ok());
-    EXPECT_EQ(fs.movesAcross, 1);
-    EXPECT_FALSE(QFile::exists(tree.path(u"in/b.txt"_s)));
-    EXPECT_EQ(TempTree::read(tree.path(u"out/b.txt"_s)), "across");
-    EXPECT_EQ(TempTree::mtime(tree.path(u"out/b.txt"_s)), kOld);
-}
-
-TEST(FileSystem, MoveOntoAnotherNameOfTheSameFileRemovesTheSourceName) {
-    TempTree tree;
-    const QString source = tree.file(u"in/a.txt"_s, "one file", kOld);
-    tree.dir(u"out"_s);
-    ASSERT_EQ(::link(QFile::encodeName(source).constData(),
-                     QFile::encodeName(tree.path(u"out/a.txt"_s)).constData()),
-              0);
-    const UniqueFd in = openDir(tree.path(u"in"_s));
-    const UniqueFd out = openDir(tree.path(u"out"_s));
-    PosixFileSystem fs;
-
-    ASSERT_TRUE(fs.moveFile(in.get(), "a.txt", statOf(source), out.get()).ok());
-    EXPECT_FALSE(QFile::exists(source));
-    EXPECT_EQ(TempTree::read(tree.path(u"out/a.txt"_s)), "one file");
-    EXPECT_EQ(statOf(tree.path(u"out/a.txt"_s)).st_nlink, 1u);
-}
-
-TEST(FileSystem, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
+TEST(FileCopy, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
     TempTree tree;
     const QString source = tree.file(u"in/a.txt"_s, "source", kOld);
     const QString target = tree.file(u"out/a.txt"_s, "previous", kOld);
@@ -143,7 +85,7 @@ TEST(FileSystem, AFailedCopyNeverCostsTheSourceOrTheOldTarget) {
     EXPECT_EQ(real.removeFile(in.get(), "gone.txt").error, ENOENT);
 }
 
-TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
+TEST(FileCopy, OnlyTheTemporariesOfDeadWritersAreRemoved) {
     TempTree tree;
     const QString out = tree.dir(u"out"_s);
     tree.file(u"out/.quillon-copy-dead01dead01"_s, "killed mid-copy", kOld);
@@ -181,55 +123,6 @@ TEST(FileSystem, OnlyTheTemporariesOfDeadWritersAreRemoved) {
     EXPECT_EQ(TempTree::read(victim), "behind a link");
 }
 
-TEST(FileSystem, AMoveTakesOnlyTheFileItCheckedAndNoPlantedNameStopsIt) {
-    TempTree tree;
-    const QString source = tree.file(u"in/f0.log"_s, "old data", kOld);
-    const QString folder = tree.dir(u"in/theirs"_s);
-    const QString out = tree.dir(u"out"_s);
-    const UniqueFd inFd = openDir(tree.path(u"in"_s));
-    const UniqueFd outFd = openDir(out);
-    FailingFileSystem fs;
-
-    // Between the check and the rename, another user swaps a folder of theirs in for the file.
-    fs.beforeRename = [&](const char*) {
-        ASSERT_EQ(::renameat2(AT_FDCWD, QFile::encodeName(source).constData(), AT_FDCWD,
-                              QFile::encodeName(folder).constData(), RENAME_EXCHANGE),
-                  0);
-    };
-    EXPECT_EQ(fs.moveFile(inFd.get(), "f0.log", statOf(source), outFd.get()).error, ESTALE);
-    EXPECT_FALSE(QFileInfo::exists(out + u"/f0.log"_s));  // no folder stays in the destination
-    EXPECT_TRUE(QFileInfo(source).isDir());               // it went back to its own name
-    EXPECT_EQ(TempTree::read(folder), "old data");
-    // Swapped back where a file of that name stands already: the rename is refused, and the
-    // file checked was never what it met, so it is skipped, not failed.
-    tree.file(u"out/theirs"_s, "kept", kOld);
-    EXPECT_EQ(fs.moveFile(inFd.get(), "theirs", statOf(folder), outFd.get()).error, ESTALE);
-    EXPECT_EQ(TempTree::read(out + u"/theirs"_s), "kept");
-    EXPECT_TRUE(QFileInfo(folder).isDir());
-    EXPECT_EQ(TempTree::read(source), "old data");
-
-    // Entries under the names the run gives its claims and temporaries cost nothing: its own
-    // names cannot be known in advance.
-    fs.beforeRename = nullptr;
-    fs.renameAcrossDevices = true;
-    QStringList planted;
-    for (int i = 0; i < 100; ++i) {
-        const QString random = QString::number(i, 36).rightJustified(12, u'0');
-        planted << tree.file(u"in/.quillon-move-"_s + random + u"0000"_s, "planted", kOld)
-                << tree.file(u"out/.quillon-copy-"_s + random, "planted", kOld);
-    }
-    const QString moved = tree.file(u"in/moved.log"_s, "moved", kOld);
-    const QString copied = tree.file(u"in/copied.log"_s, "copied", kOld);
-    EXPECT_TRUE(fs.moveFile(inFd.get(), "moved.log", statOf(moved), outFd.get()).ok());
-    EXPECT_TRUE(fs.copyFile(inFd.get(), "copied.log", statOf(copied), outFd.get()).ok());
-    EXPECT_EQ(TempTree::read(out + u"/moved.log"_s), "moved");
-    EXPECT_EQ(TempTree::read(out + u"/copied.log"_s), "copied");
-    EXPECT_FALSE(QFileInfo::exists(moved));
-    for (const QString& path : planted) {
-        EXPECT_EQ(TempTree::read(path), "planted");
-    }
-}
-
 namespace {
 
 // A POSIX ACL in the kernel's extended attribute form: (tag, permissions, id) entries, sorted.
@@ -258,7 +151,7 @@ QByteArray accessAcl(const QString& path) {
 
 }  // namespace
 
-TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl) {
+TEST(FileCopy, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl) {
     TempTree tree;
     const QString out = tree.dir(u"out"_s);
     // The destination's owner would have every new file readable by user 65534.
@@ -301,27 +194,114 @@ TEST(FileSystem, ACopyGrantsNobodyMoreThanItsSourceWhateverTheFoldersDefaultAcl)
     }
 }
 
-TEST(FileSystem, AMoveAcrossFileSystemsWhoseCopyIsCutShortKeepsTheSourceWhole) {
+TEST(FileCopy, ASparseFileIsCopiedWithItsHoles) {
     TempTree tree;
-    const QByteArray big(4 << 20, 'b');
-    const QString source = tree.file(u"in/big.log"_s, big, kOld);
     const QString out = tree.dir(u"out"_s);
+    const QString sparse = tree.file(u"in/disk.img"_s, "", kOld);
+    constexpr off_t kSize = 60 << 20;
+    {
+        const UniqueFd fd(::open(QFile::encodeName(sparse).constData(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::pwrite(fd.get(), "head", 4, 0), 4);
+        ASSERT_EQ(::pwrite(fd.get(), "middle", 6, 30 << 20), 6);
+        ASSERT_EQ(::ftruncate(fd.get(), kSize), 0);
+    }
+    if (statOf(sparse).st_blocks * 512 >= kSize) {
+        GTEST_SKIP() << "this file system keeps no holes";
+    }
     const UniqueFd inFd = openDir(tree.path(u"in"_s));
     const UniqueFd outFd = openDir(out);
-    // The real copy fails part-way, as on a full disk: no write may pass 1 MiB.
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit size{1 << 20, 1 << 20};
-        setrlimit(RLIMIT_FSIZE, &size);
-        FailingFileSystem fs;
-        fs.renameAcrossDevices = true;
-        _exit(fs.moveFile(inFd.get(), "big.log", statOf(source), outFd.get()).error == EFBIG ? 0
-                                                                                             : 1);
+    PosixFileSystem fs;
+
+    ASSERT_TRUE(fs.copyFile(inFd.get(), "disk.img", statOf(sparse), outFd.get()).ok());
+    const struct stat copy = statOf(out + u"/disk.img"_s);
+    EXPECT_EQ(copy.st_size, kSize);
+    EXPECT_LE(copy.st_blocks * 512, statOf(sparse).st_blocks * 512 + (64 << 10));
+    EXPECT_EQ(TempTree::read(out + u"/disk.img"_s), TempTree::read(sparse));
+}
+
+namespace {
+
+// Another user's set-user-ID program: root's own, made in `folder` when the test is root (and
+// then copied as nobody), or one the system has; empty when there is none.
+QString anotherUsersProgram(const QString& folder) {
+    if (::geteuid() == 0) {
+        const QString program = folder + u"/program.bin"_s;
+        QFile file(program);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write("root's") == 6);
+        file.close();
+        EXPECT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        EXPECT_EQ(::chmod(QFile::encodeName(program).constData(), 06755), 0);
+        return program;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    EXPECT_EQ(TempTree::read(source), big);
-    EXPECT_TRUE(names(out).isEmpty());  // neither a cut-off copy nor its temporary
+    for (const char* path : {"/usr/bin/passwd", "/usr/bin/su", "/bin/su", "/usr/bin/newgrp"}) {
+        struct stat info {};
+        if (::stat(path, &info) == 0 && (info.st_mode & S_ISUID) != 0 &&
+            info.st_uid != ::geteuid() && ::access(path, R_OK) == 0) {
+            return QString::fromLatin1(path);
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+// A user who copies another's program gets a program of their own, without the set-ID bits:
+// nobody gains rights through a copy.
+TEST(FileCopy, AUsersCopyOfAnotherUsersProgramLosesItsSetIdBits) {
+    QTemporaryDir programs;
+    const QString program = anotherUsersProgram(programs.path());
+    if (program.isEmpty()) {
+        GTEST_SKIP() << "no set-user-ID program of another user here";
+    }
+    {
+        TempTree theirs;
+        const QString out = theirs.dir(u"out"_s);
+        EXPECT_TRUE(asOtherUser(theirs.path(), [&] {
+            const QFileInfo info(program);
+            const UniqueFd inFd = openDir(info.absolutePath());
+            const UniqueFd outFd = openDir(out);
+            PosixFileSystem fs;
+            const QByteArray name = QFile::encodeName(info.fileName());
+            ASSERT_TRUE(
+                fs.copyFile(inFd.get(), name.constData(), statOf(program), outFd.get()).ok());
+            const struct stat copy = statOf(out + u'/' + info.fileName());
+            EXPECT_EQ(copy.st_uid, ::geteuid());  // the copy is the user's own
+            EXPECT_EQ(copy.st_mode & 07777, statOf(program).st_mode & 0777);
+        }));
+    }
+}
+
+// A copy, and a move across file systems, keeps its source's owner, group and mode.
+TEST(FileCopy, RootsCopiesKeepTheirSourcesOwner) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "keeping another user's ownership needs root";
+    }
+    constexpr uid_t kNobody = 65534;
+    TempTree tree;
+    const QString out = tree.dir(u"out"_s);
+    const struct {
+        const char* name;
+        uid_t owner;
+        mode_t mode;
+    } files[] = {{"shell.bin", kNobody, 06755}, {"own.bin", 0, 04750}};
+    const UniqueFd inFd = openDir(tree.dir(u"in"_s));
+    const UniqueFd outFd = openDir(out);
+    FailingFileSystem fs;
+    for (const bool across : {false, true}) {  // a copy, and a move across file systems
+        fs.renameAcrossDevices = across;
+        for (const auto& file : files) {
+            const QString path =
+                tree.file(u"in/"_s + QString::fromLatin1(file.name), "#!/bin/sh\n", kOld);
+            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), file.owner, file.owner), 0);
+            ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), file.mode), 0);
+            const FileResult result =
+                across ? fs.moveFile(inFd.get(), file.name, statOf(path), outFd.get())
+                       : fs.copyFile(inFd.get(), file.name, statOf(path), outFd.get());
+            ASSERT_TRUE(result.ok()) << result.reason.toStdString();
+            const struct stat copy = statOf(out + u'/' + QString::fromLatin1(file.name));
+            EXPECT_EQ(copy.st_uid, file.owner) << file.name << across;
+            EXPECT_EQ(copy.st_gid, file.owner) << file.name << across;
+            EXPECT_EQ(copy.st_mode & 07777, file.mode) << file.name << across;
+        }
+    }
 }
