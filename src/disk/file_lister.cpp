@@ -129,14 +129,15 @@ void settle(int directory, Listing& listing, size_t first, const KeepFile& keep,
 }  // namespace
 
 Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
-                const std::function<void()>& progress) {
+                const std::function<void()>& progress, EntryTypes types) {
     Listing listing;
     const QByteArray suffix = listedSuffix(extension);
     size_t settled = 0;  // files before it are stat'ed and kept
     listing.error = readEntries(directory, [&](const dirent& entry) {
         const std::string_view name(entry.d_name);
-        if (!hasListedSuffix(name, suffix) ||
-            (entry.d_type != DT_REG && entry.d_type != DT_UNKNOWN)) {
+        const unsigned char type =
+            types == EntryTypes::Reported ? entry.d_type : static_cast<unsigned char>(DT_UNKNOWN);
+        if (!hasListedSuffix(name, suffix) || (type != DT_REG && type != DT_UNKNOWN)) {
             return;
         }
         listing.files.push_back({0, 0, 0, 0, listing.names.size(), name.size()});

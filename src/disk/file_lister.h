@@ -43,8 +43,12 @@ using KeepFile = std::function<bool(qint64 mtime)>;
 // directory gave. The names are looked at a slice at a time and what is not kept is let go at
 // once, so a folder of a million files the run leaves costs it little more than an empty one.
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
+// Where the file system reports no entry types (some network and FUSE ones), or `types` says to
+// ignore them, each entry's own status alone tells a file from a link or a folder.
+enum class EntryTypes { Reported, Ignored };
 Listing ReadDir(int directory, const QString& extension, const KeepFile& keep = {},
-                const std::function<void()>& progress = {});
+                const std::function<void()>& progress = {},
+                EntryTypes types = EntryTypes::Reported);
 
 // Every name in the open directory, of any kind, "." and ".." left out, sorted by their bytes;
 // `error` is errno when it could not be read.

@@ -15,9 +15,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList entries(const QString& dir, const QString& extension, const KeepFile& keep = {}) {
+QStringList entries(const QString& dir, const QString& extension, const KeepFile& keep = {},
+                    EntryTypes types = EntryTypes::Reported) {
     const UniqueFd fd(::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY));
-    const Listing listing = ReadDir(fd.get(), extension, keep);
+    const Listing listing = ReadDir(fd.get(), extension, keep, {}, types);
     EXPECT_EQ(listing.error, 0);
     size_t names = 0;
     for (const ListedFile& file : listing.files) {
@@ -46,10 +47,15 @@ TEST(FileLister, ListsRegularFilesOfTheExtensionOldestFirst) {
     tree.dir(u"in/folder.txt"_s);
     const QString outside = tree.file(u"elsewhere.txt"_s, "x", at(u"2000/01/01 00:00:00"_s));
     ASSERT_TRUE(QFile::link(outside, dir + u"/link.txt"_s));
+    ASSERT_TRUE(QFile::link(tree.path(u"in/sub"_s), dir + u"/sublink.txt"_s));
 
-    EXPECT_EQ(entries(dir, u"txt"_s),
-              (QStringList{u"2001/01/02 03:04:05 old.TXT"_s, u"2002/06/30 23:59:59 it's 日本.Txt"_s,
-                           u"2003/03/01 10:00:00 a.txt"_s, u"2003/03/01 10:00:00 b.txt"_s}));
+    // Where the file system reports no entry types, each entry's own status tells.
+    for (const EntryTypes types : {EntryTypes::Reported, EntryTypes::Ignored}) {
+        EXPECT_EQ(
+            entries(dir, u"txt"_s, {}, types),
+            (QStringList{u"2001/01/02 03:04:05 old.TXT"_s, u"2002/06/30 23:59:59 it's 日本.Txt"_s,
+                         u"2003/03/01 10:00:00 a.txt"_s, u"2003/03/01 10:00:00 b.txt"_s}));
+    }
     EXPECT_TRUE(entries(dir, u"csv"_s).isEmpty());
 }
 
