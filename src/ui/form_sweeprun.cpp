@@ -5,11 +5,11 @@
 #include <QShortcut>
 
 #include "schedule/next_run_text.h"
-#include "text/number_text.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
 #include "storage/storage_error.h"
+#include "text/number_text.h"
 #include "ui/preview_window.h"
 #include "ui/window_layout.h"
 
@@ -131,35 +131,6 @@ void Form_sweeprun::fnc_set(const QString& mode) {
     Command7->setEnabled(runMode);
     LabelNext->setText(runMode ? nextRunText(m_clock.now(), m_schedule) : u"設定中"_s);
     setEditorsEnabled(!runMode);
-}
-
-void Form_sweeprun::setEditorsEnabled(bool enable) {
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame8,
-                                         Frame9, Frame11, Frame12, Frame13, Frame14}) {
-        widget->setEnabled(enable);
-    }
-    for (QCheckBox* box : Check1) {
-        box->setEnabled(enable);
-    }
-    for (QRadioButton* option : Option1) {
-        option->setEnabled(enable);
-    }
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{Combo1, Combo2, Text2, Text3, Text4, Command1, Command2,
-                                         Command3, Command4, Command5, DataGrid1}) {
-        widget->setEnabled(enable);
-    }
-}
-
-void Form_sweeprun::combo_set() {
-    Combo1->clear();
-    for (int hour = 0; hour <= 23; ++hour) {
-        Combo1->addItem(twoDigits(QString::number(hour)));
-    }
-    for (int minute = 0; minute <= 59; ++minute) {
-        Combo2->addItem(twoDigits(QString::number(minute)));
-    }
 }
 
 void Form_sweeprun::set_read() {

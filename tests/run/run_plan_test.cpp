@@ -5,8 +5,8 @@
 #include <QDirIterator>
 
 #include "run/maintenance_run.h"
-#include "text/date_time_text.h"
 #include "support/chained_trees.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -12,15 +12,15 @@
 
 #include "disk/name_text.h"
 #include "run/maintenance_run.h"
-#include "storage/run_lock.h"
 #include "run/run_notice.h"
-#include "text/date_time_text.h"
 #include "storage/connection.h"
+#include "storage/run_lock.h"
 #include "storage/sql_text.h"
 #include "support/as_other_user.h"
 #include "support/failing_file_system.h"
 #include "support/run_recorder.h"
 #include "support/temp_tree.h"
+#include "text/date_time_text.h"
 
 using namespace Qt::StringLiterals;
 

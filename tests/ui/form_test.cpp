@@ -15,10 +15,10 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include "storage/run_lock.h"
 #include "run/run_notice.h"
 #include "schedule/schedule_store.h"
 #include "storage/connection.h"
+#include "storage/run_lock.h"
 #include "support/temp_tree.h"
 #include "support/window_test.h"
 

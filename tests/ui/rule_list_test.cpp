@@ -28,7 +28,6 @@ protected:
             index.isValid() ? grid->model()->index(index.row(), 0).data().toString() : QString(),
             grid->rowAt(0)};
     }
-
 };
 
 }  // namespace
