@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
-    QString only;  // "preview" or "young": only those figures
+    QString only;  // "preview", "young" or "window": only those figures
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -45,6 +45,10 @@ int main(int argc, char* argv[]) {
                 qPrintable(QSysInfo::prettyProductName()));
     if (only == u"young"_s) {
         bench.youngFiles(200'000);
+        return 0;
+    }
+    if (only == u"window"_s) {
+        bench.windowAndMemory(bench.files, true);
         return 0;
     }
     if (only == u"preview"_s) {
