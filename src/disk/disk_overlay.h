@@ -42,6 +42,15 @@ public:
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
                           int targetDir, bool replace) override;
     FileResult removeFile(int directory, const char* name) override;
+    // The file leaves the folder as a deletion does; where it would go is the disk's concern.
+    FileResult trashFile(int directory, const char* name, const struct stat&, const QByteArray&,
+                         const QDateTime&, TrashEntry&) override {
+        return removeFile(directory, name);
+    }
+    // A dry run empties nothing.
+    FileResult emptyTrashed(const TrashEntry&, const struct stat&) override {
+        return FileResult::success();
+    }
 
 private:
     using DirectoryKey = std::pair<dev_t, ino_t>;

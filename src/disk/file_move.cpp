@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "disk/checked_rename.h"
 #include "disk/copy_temporaries.h"
 #include "disk/file_copy.h"
 #include "disk/file_lister.h"
@@ -25,7 +26,8 @@ int syncDirectory(int directory) {
     return 0;
 }
 
-// rename without replacing what stands at `to`; errno, 0 on success.
+}  // namespace
+
 int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) {
         return 0;
@@ -41,9 +43,7 @@ int renameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     return ::renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
 }
 
-int renameNoReplace(int directory, const char* from, const char* to) {
-    return renameNoReplace(directory, from, directory, to);
-}
+namespace {
 
 // The same bytes as far as the kernel can tell: size and modification time, and with
 // changeTime the change time too (which a rename changes, and so is only compared before it).
@@ -61,7 +61,7 @@ constexpr char kClaimPrefix[] = ".quillon-move-";
 int claim(int directory, const char* name, QByteArray& claimed) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         claimed = kClaimPrefix + randomText(16);
-        const int error = renameNoReplace(directory, name, claimed.constData());
+        const int error = renameNoReplace(directory, name, directory, claimed.constData());
         if (error != EEXIST) {
             return error;
         }
@@ -71,10 +71,11 @@ int claim(int directory, const char* name, QByteArray& claimed) {
 
 }  // namespace
 
-FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const struct stat& expected,
-                                       int targetDir, bool replace) {
-    const int error = replace ? (::renameat(sourceDir, name, targetDir, name) == 0 ? 0 : errno)
-                              : renameNoReplace(sourceDir, name, targetDir, name);
+FileResult renameChecked(int sourceDir, const char* name, const struct stat& expected,
+                         int targetDir, const char* targetName, bool replace) {
+    const int error = replace
+                          ? (::renameat(sourceDir, name, targetDir, targetName) == 0 ? 0 : errno)
+                          : renameNoReplace(sourceDir, name, targetDir, targetName);
     if (error != 0) {
         // Refused because something else stood under the name by then (a folder cannot
         // replace a file): the file checked was not what the rename met, so it is skipped.
@@ -87,22 +88,27 @@ FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const st
     // arrived that is not the file checked goes back to the source folder, under its own name
     // or, where that is taken again, a free one beside it, and the file counts as skipped.
     struct stat arrived {};
-    if (::fstatat(targetDir, name, &arrived, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(targetDir, targetName, &arrived, AT_SYMLINK_NOFOLLOW) != 0) {
         return FileResult::fromErrno(ESTALE);
     }
     if (S_ISREG(arrived.st_mode) && sameIdentity(arrived, expected)) {
         return FileResult::success();
     }
-    int back = renameNoReplace(targetDir, name, sourceDir, name);
+    int back = renameNoReplace(targetDir, targetName, sourceDir, name);
     for (int attempt = 0; back == EEXIST && attempt < 100; ++attempt) {
         const QByteArray beside = QByteArray(name) + ".quillon-" + randomText(8);
-        back = renameNoReplace(targetDir, name, sourceDir, beside.constData());
+        back = renameNoReplace(targetDir, targetName, sourceDir, beside.constData());
     }
     if (back != 0) {
         return {back, u"移動先に別のファイルが入れ替わって届き、元に戻せませんでした（"_s +
                           FileResult::fromErrno(back).reason + u"）"_s};
     }
     return FileResult::fromErrno(ESTALE);
+}
+
+FileResult PosixFileSystem::renameFile(int sourceDir, const char* name, const struct stat& expected,
+                                       int targetDir, bool replace) {
+    return renameChecked(sourceDir, name, expected, targetDir, name, replace);
 }
 
 FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const struct stat& expected,
@@ -146,7 +152,7 @@ FileResult PosixFileSystem::moveAcross(int sourceDir, const char* name, const st
         return FileResult::fromErrno(error);
     }
     const auto giveBack = [&](int why) -> FileResult {
-        if (renameNoReplace(sourceDir, claimName.constData(), name) != 0) {
+        if (renameNoReplace(sourceDir, claimName.constData(), sourceDir, name) != 0) {
             // A new file took the name meanwhile: this one is kept beside it, and the user is
             // told where. A failure, never a skip: the file must not lose its row unseen.
             return FileResult{EEXIST,
@@ -189,7 +195,7 @@ void PosixFileSystem::restoreMoveClaims(int directory, const ClaimedNames& names
             continue;
         }
         if (const auto name = names.find({claimed.st_dev, claimed.st_ino}); name != names.end()) {
-            renameNoReplace(directory, entry.c_str(), name->second.constData());
+            renameNoReplace(directory, entry.c_str(), directory, name->second.constData());
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "disk/copy_temporaries.h"
 #include "disk/error_text.h"
 #include "disk/file_copy.h"
+#include "disk/trash.h"
 #include "disk/unique_fd.h"
 
 FileResult FileResult::fromErrno(int error) {
@@ -88,4 +89,18 @@ FileResult PosixFileSystem::removeFile(int directory, const char* name) {
         return FileResult::fromErrno(errno);
     }
     return FileResult::success();
+}
+
+PosixFileSystem::PosixFileSystem() : m_trash(std::make_unique<Trash>()) {}
+
+PosixFileSystem::~PosixFileSystem() = default;
+
+FileResult PosixFileSystem::trashFile(int directory, const char* name, const struct stat& expected,
+                                      const QByteArray& originalPath, const QDateTime& deletedAt,
+                                      TrashEntry& entry) {
+    return m_trash->put(directory, name, expected, originalPath, deletedAt, entry);
+}
+
+FileResult PosixFileSystem::emptyTrashed(const TrashEntry& entry, const struct stat& expected) {
+    return m_trash->remove(entry, expected);
 }

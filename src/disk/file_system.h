@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <functional>
 #include <map>
@@ -20,6 +21,15 @@ struct FileResult {
     static FileResult success() { return {}; }
     static FileResult fromErrno(int error);
 };
+
+// Where a trashed file went: its trash folder (with files/ and info/ inside) and its name in
+// files/; its description is info/<name>.trashinfo.
+struct TrashEntry {
+    QByteArray trash;
+    QByteArray name;
+};
+
+class Trash;
 
 // The one way to the disk for the rules' files and directories, so a test can make any
 // operation fail. Past a rule's directory, files are named by a directory descriptor and the
@@ -71,6 +81,13 @@ public:
     virtual FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
                                   int targetDir, bool replace) = 0;
     virtual FileResult removeFile(int directory, const char* name) = 0;
+    // Moves `name` of `directory`, as just checked (`expected`), into the running user's trash
+    // on its file system, described as `originalPath` trashed at `deletedAt` (see Trash::put).
+    virtual FileResult trashFile(int directory, const char* name, const struct stat& expected,
+                                 const QByteArray& originalPath, const QDateTime& deletedAt,
+                                 TrashEntry& entry) = 0;
+    // Empties one entry put in the trash, if its file is still `expected` (see Trash::remove).
+    virtual FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) = 0;
 
     // Moves `name` from sourceDir to the same name in targetDir: a rename, or across file
     // systems moveAcross. `info` is the source as just checked. A target that is another name
@@ -84,6 +101,10 @@ public:
 
 class PosixFileSystem : public FileSystem {
 public:
+    // The home trash is found from the environment ($XDG_DATA_HOME, else $HOME/.local/share).
+    PosixFileSystem();
+    ~PosixFileSystem() override;
+
     OpenedDirectory openDirectory(const QByteArray& path, bool mayBePathOnly) override;
     FileResult statOpen(int fd, struct stat& info) override;
     std::shared_ptr<const Listing> listDirectory(int directory, const QString& extension,
@@ -100,11 +121,18 @@ public:
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
                           int targetDir, bool replace) override;
     FileResult removeFile(int directory, const char* name) override;
+    FileResult trashFile(int directory, const char* name, const struct stat& expected,
+                         const QByteArray& originalPath, const QDateTime& deletedAt,
+                         TrashEntry& entry) override;
+    FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) override;
 
 protected:
     // Called once a move's data is written and before its source is checked and claimed: the
     // moment another program's change to the file is hardest to see.
     virtual void moveCopied(const char* /*name*/) {}
+
+private:
+    std::unique_ptr<Trash> m_trash;
 };
 
 // Same device and inode.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 
 #include "text/date_time_text.h"
@@ -102,6 +103,21 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
         result = {EINVAL, u"コピー先が元のファイルと同じです"_s};
     } else if (rule.copies()) {
         result = copyOrMove(fs, directories, file.name, now, report);
+    } else if (rule.process == kDeleteProcess && directories.trashes) {
+        TrashEntry entry;
+        result = fs.trashFile(directories.source, file.name, now,
+                              QFile::encodeName(rule.source) + '/' + file.name, directories.runAt,
+                              entry);
+        if (result.ok() && !entry.trash.isEmpty()) {
+            report.trashed = TrashRecord{0,
+                                         entry.trash,
+                                         entry.name,
+                                         static_cast<qint64>(now.st_dev),
+                                         static_cast<qint64>(now.st_ino),
+                                         now.st_size,
+                                         now.st_mtim.tv_sec,
+                                         {}};
+        }
     } else if (rule.process == kDeleteProcess) {
         result = fs.removeFile(directories.source, file.name);
     }

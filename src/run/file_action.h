@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 #include "disk/file_system.h"
@@ -13,6 +14,8 @@ struct RuleDirectories {
     bool ontoItself;     // the destination is the source directory reached another way
     bool oneFileSystem;  // source and destination are on one file system: a move renames
     QString cutoff;      // a file stamped before it is old
+    bool trashes;        // a deletion moves the file to the trash
+    QDateTime runAt;     // what the trash is told of when the file was deleted
 };
 
 // One old file of a rule's listing.

@@ -8,6 +8,7 @@
 #include "run/run_notice.h"
 #include "run/run_reconciliation.h"
 #include "run/stored_rule_check.h"
+#include "run/trash_keeping.h"
 #include "storage/connection.h"
 #include "storage/database_access.h"
 #include "storage/run_history.h"
@@ -47,6 +48,15 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
                 outcome.refusedRules = *problem;
                 return outcome;
             }
+            {
+                Connection connection(m_values);
+                const std::optional<double> days =
+                    storedTrashDays(connection, outcome.refusedRules);
+                if (!days) {
+                    return outcome;
+                }
+                outcome.trashes = *days > 0;
+            }
             DiskOverlay fs(m_fs);
             NoLog log;
             applyRules(fs, log, rules, runAt, outcome);
@@ -85,10 +95,17 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
             outcome.refusedRules = *problem;
             return;
         }
+        const std::optional<double> trashDays = storedTrashDays(connection, outcome.refusedRules);
+        if (!trashDays) {
+            return;
+        }
+        outcome.trashes = *trashDays > 0;
         reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
         const QString logCutoff = cutoffText(runAt, retentionNumber(logDays));
         connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log, logCutoff));
         RunHistory::prune(connection, logCutoff);
+        // What runs put in the trash waits there 保管日数 days, then goes for good.
+        emptyOldTrash(connection, m_fs, cutoffText(runAt, *trashDays));
         runId =
             RunHistory::begin(connection, m_values.tbl_log,
                               {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
@@ -126,7 +143,7 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
 
 void MaintenanceRun::applyRules(FileSystem& fs, RunLog& log, const QList<Rule>& rules,
                                 const QDateTime& runAt, RunOutcome& outcome) {
-    RulePass pass(fs, log, m_observer, m_batchSize);
+    RulePass pass(fs, log, m_observer, m_batchSize, outcome.trashes);
     for (const Rule& rule : rules) {
         if (m_observer != nullptr && m_observer->stopWanted()) {
             outcome.cancelled = true;

@@ -26,8 +26,9 @@ FileReport heldReport(const Rule& rule, const OldFile& file) {
 
 }  // namespace
 
-RulePass::RulePass(FileSystem& fs, RunLog& log, RunObserver* observer, qsizetype batchSize)
-    : m_fs(fs), m_log(log), m_observer(observer), m_batchSize(batchSize) {}
+RulePass::RulePass(FileSystem& fs, RunLog& log, RunObserver* observer, qsizetype batchSize,
+                   bool trashes)
+    : m_fs(fs), m_log(log), m_observer(observer), m_batchSize(batchSize), m_trashes(trashes) {}
 
 RulePass::Opened RulePass::open(const Rule& rule, const QString& path, bool mayBePathOnly,
                                 UniqueFd& fd, RunOutcome& outcome) {
@@ -101,7 +102,9 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
                                       .destination = rule.copies() ? destination.get() : -1,
                                       .ontoItself = ontoItself,
                                       .oneFileSystem = oneFileSystem,
-                                      .cutoff = old.cutoff};
+                                      .cutoff = old.cutoff,
+                                      .trashes = m_trashes,
+                                      .runAt = runAt};
     handleAll(directories, listing, dateTimeText(runAt), outcome);
     return true;
 }
@@ -188,6 +191,10 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
                 corrections.append({rowid, file.path, {}, {}});
             } else if (report.placed) {
                 corrections.append({rowid, file.path, {}, report.placed});
+            } else if (report.trashed) {
+                TrashRecord trashed = *report.trashed;
+                trashed.trashed = runText;
+                corrections.append({rowid, file.path, {}, {}, std::move(trashed)});
             }
             if (report.status == FileStatus::Done) {
                 ++outcome.doneFiles;

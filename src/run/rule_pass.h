@@ -16,7 +16,8 @@
 // files, logs the old ones batch by batch and hands each to checkAndAct.
 class RulePass {
 public:
-    RulePass(FileSystem& fs, RunLog& log, RunObserver* observer, qsizetype batchSize);
+    // With `trashes`, deletions move the files to the trash.
+    RulePass(FileSystem& fs, RunLog& log, RunObserver* observer, qsizetype batchSize, bool trashes);
 
     // False when the rule stops the run: its directory is missing or refused.
     bool apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outcome);
@@ -35,6 +36,7 @@ private:
     RunLog& m_log;
     RunObserver* m_observer;
     qsizetype m_batchSize;
+    bool m_trashes;
     std::set<std::pair<dev_t, ino_t>> m_cleanedDirectories;
     // The files a rule of this run failed on, by device and inode: later rules leave them.
     std::set<std::pair<dev_t, ino_t>> m_held;

@@ -6,6 +6,7 @@
 
 #include "storage/log_rows.h"
 #include "storage/rule_row.h"
+#include "storage/trash_records.h"
 
 // Skipped: changed or replaced since it was listed, so left alone and not counted. Held: an
 // earlier rule of the run failed on it, so no later rule touches it until the next run.
@@ -23,6 +24,8 @@ struct FileReport {
     QString reason;  // why it failed
     // What a copy or move left at the target, for the log to keep; none for anything else.
     std::optional<FileIdentity> placed;
+    // Where in the trash a deletion put the file; none for anything else.
+    std::optional<TrashRecord> trashed = {};
 };
 
 // Told about each rule as it starts and each file after it is handled, and now and then while

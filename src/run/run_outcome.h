@@ -35,4 +35,6 @@ struct RunOutcome {
     bool alreadyServed = false;
     // The observer asked the run to stop before it came to its end.
     bool cancelled = false;
+    // 保管日数 is more than 0: the run's deletions go to the trash.
+    bool trashes = false;
 };

@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
 
 #include "storage/connection.h"
 #include "storage/run_history.h"
@@ -66,7 +69,20 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint6
         const Statement target(handle, RunHistory::recordTargetText());
         const Statement forget(handle, RunHistory::forgetIdentityText(table));
         for (const LogCorrection& correction : corrections) {
-            if (correction.target) {
+            if (correction.trashed) {
+                const TrashRecord& trashed = *correction.trashed;
+                QSqlQuery record(connection.database());
+                record.prepare(TrashRecords::recordText());
+                for (const QVariant& value :
+                     {QVariant(correction.rowid), QVariant(runId), QVariant(trashed.trashed),
+                      QVariant(trashed.trash), QVariant(trashed.name), QVariant(trashed.device),
+                      QVariant(trashed.inode), QVariant(trashed.size), QVariant(trashed.mtime)}) {
+                    record.addBindValue(value);
+                }
+                if (!record.exec()) {
+                    throw StorageError::fromSql(record.lastError());
+                }
+            } else if (correction.target) {
                 const FileIdentity& identity = *correction.target;
                 bindAndStep(handle, target.get(),
                             {identity.device, identity.inode, identity.size, identity.mtime,

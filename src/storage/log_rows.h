@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "storage/trash_records.h"
+
 class Connection;
 
 // What a file was when the run logged it, or what the run left at its target: enough to tell
@@ -26,13 +28,15 @@ struct LogRow {
 };
 
 // A row written earlier in the run that the file's fate changes: with `target`, what its copy or
-// move left at the target is recorded; else its process text is replaced (a failure), or, with
-// an empty process, the row is removed (a file left alone).
+// move left at the target is recorded; with `trashed`, where in the trash the file went; else its
+// process text is replaced (a failure), or, with an empty process, the row is removed (a file
+// left alone).
 struct LogCorrection {
     qint64 rowid;
     QString path;
     QString process;
     std::optional<FileIdentity> target;
+    std::optional<TrashRecord> trashed = {};
 };
 
 // Applies the corrections and inserts the rows in one transaction, each row's identity with it

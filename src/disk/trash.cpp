@@ -1,0 +1,196 @@
+#include "disk/trash.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+
+#include "disk/checked_rename.h"
+#include "disk/safe_directory.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString cannot(const QString& why) {
+    return u"ごみ箱に移せません："_s + why;
+}
+
+// `name` in `parent` as a folder of the user's own and no link, made (0700) where missing;
+// invalid, with the reason in `problem`, otherwise.
+UniqueFd ownFolder(int parent, const QByteArray& name, QString& problem) {
+    if (::mkdirat(parent, name.constData(), 0700) != 0 && errno != EEXIST) {
+        problem = QFile::decodeName(name) + u" を作れません（"_s +
+                  FileResult::fromErrno(errno).reason + u"）"_s;
+        return {};
+    }
+    UniqueFd fd(
+        ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || info.st_uid != ::geteuid()) {
+        problem = QFile::decodeName(name) + u" が自分のフォルダではありません"_s;
+        return {};
+    }
+    return fd;
+}
+
+QByteArray pathOf(int fd) {
+    QByteArray path(4096, '\0');
+    const ssize_t size = ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(),
+                                    path.data(), static_cast<size_t>(path.size()));
+    return size < 0 ? QByteArray() : path.left(size);
+}
+
+}  // namespace
+
+QByteArray trashInfo(const QByteArray& originalPath, const QDateTime& deletedAt) {
+    return "[Trash Info]\nPath=" + originalPath.toPercentEncoding("/") + "\nDeletionDate=" +
+           deletedAt.toLocalTime().toString(u"yyyy-MM-ddTHH:mm:ss"_s).toLatin1() + '\n';
+}
+
+Trash::Trash(QByteArray home) : m_home(std::move(home)) {
+    if (m_home.isEmpty()) {
+        QByteArray data = qgetenv("XDG_DATA_HOME");
+        if (!data.startsWith('/')) {  // unset or relative: as the XDG rules say
+            data = qgetenv("HOME") + "/.local/share";
+        }
+        m_home = data + "/Trash";
+    }
+}
+
+const Trash::Place& Trash::placeFor(int directory, dev_t device) {
+    if (const auto found = m_places.find(device); found != m_places.end()) {
+        return found->second;
+    }
+    Place& place = m_places[device];
+    const auto usable = [&place](UniqueFd trash) {
+        QString problem;
+        place.files = ownFolder(trash.get(), "files", problem);
+        place.info = ownFolder(trash.get(), "info", problem);
+        if (!place.files.valid() || !place.info.valid()) {
+            place.problem = problem;
+            return false;
+        }
+        place.path = pathOf(trash.get());
+        place.problem.clear();
+        return true;
+    };
+    // The home trash, where it shares the file's file system.
+    const qsizetype slash = m_home.lastIndexOf('/');
+    const QByteArray dataHome = m_home.left(std::max<qsizetype>(slash, 1));
+    struct stat home {};
+    if (::stat(dataHome.constData(), &home) == 0 && home.st_dev == device) {
+        const UniqueFd data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        UniqueFd trash = ownFolder(data.get(), m_home.mid(slash + 1), place.problem);
+        if (trash.valid()) {
+            usable(std::move(trash));
+        }
+        return place;
+    }
+    // Else the top of the file's file system, found by going up from the folder.
+    UniqueFd top(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat here {};
+    for (;;) {
+        UniqueFd up(::openat(top.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!up.valid() || ::fstat(top.get(), &here) != 0 || ::fstat(up.get(), &above) != 0 ||
+            above.st_dev != device || sameIdentity(above, here)) {
+            break;
+        }
+        top = std::move(up);
+    }
+    if (!top.valid()) {
+        place.problem = u"ファイルシステムの最上位に届きません"_s;
+        return place;
+    }
+    const QByteArray uid = QByteArray::number(::geteuid());
+    // $topdir/.Trash, shared by every user, only if it is a sticky folder and no link.
+    UniqueFd shared(::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat sharedInfo {};
+    if (shared.valid() && ::fstat(shared.get(), &sharedInfo) == 0 &&
+        (sharedInfo.st_mode & S_ISVTX) != 0) {
+        UniqueFd mine = ownFolder(shared.get(), uid, place.problem);
+        if (mine.valid() && usable(std::move(mine))) {
+            return place;
+        }
+    }
+    UniqueFd own = ownFolder(top.get(), ".Trash-" + uid, place.problem);
+    if (own.valid()) {
+        usable(std::move(own));
+    }
+    return place;
+}
+
+FileResult Trash::put(int directory, const char* name, const struct stat& expected,
+                      const QByteArray& originalPath, const QDateTime& deletedAt,
+                      TrashEntry& entry) {
+    const std::lock_guard lock(m_mutex);
+    const Place& place = placeFor(directory, expected.st_dev);
+    if (!place.problem.isEmpty()) {
+        return {ENOTSUP, cannot(place.problem)};
+    }
+    const QByteArray description = trashInfo(originalPath, deletedAt);
+    for (int number = 1; number <= 1000; ++number) {
+        // A name nothing in the trash has: its description is made first, and only once.
+        const QByteArray trashName =
+            number == 1 ? QByteArray(name) : QByteArray(name) + '_' + QByteArray::number(number);
+        const QByteArray infoName = trashName + ".trashinfo";
+        const UniqueFd info(::openat(place.info.get(), infoName.constData(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (!info.valid()) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return {errno, cannot(FileResult::fromErrno(errno).reason)};
+        }
+        if (::write(info.get(), description.constData(), static_cast<size_t>(description.size())) !=
+            description.size()) {
+            const int error = errno;
+            ::unlinkat(place.info.get(), infoName.constData(), 0);
+            return {error, cannot(FileResult::fromErrno(error).reason)};
+        }
+        const FileResult moved = renameChecked(directory, name, expected, place.files.get(),
+                                               trashName.constData(), false);
+        if (moved.ok()) {
+            entry = {place.path, trashName};
+            return moved;
+        }
+        ::unlinkat(place.info.get(), infoName.constData(), 0);
+        if (moved.error == EEXIST) {
+            continue;  // a file without its description has the name
+        }
+        return moved.error == ESTALE ? moved : FileResult{moved.error, cannot(moved.reason)};
+    }
+    return {EEXIST, cannot(FileResult::fromErrno(EEXIST).reason)};
+}
+
+FileResult Trash::remove(const TrashEntry& entry, const struct stat& expected) {
+    const OpenedDirectory trash = openDirectorySafely(entry.trash, false);
+    if (trash.status != OpenedDirectory::Status::Open) {
+        return FileResult::fromErrno(trash.status == OpenedDirectory::Status::Failed ? trash.error
+                                                                                     : ENOENT);
+    }
+    const UniqueFd files(
+        ::openat(trash.fd.get(), "files", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    const UniqueFd info(
+        ::openat(trash.fd.get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!files.valid() || !info.valid()) {
+        return FileResult::fromErrno(ENOENT);
+    }
+    const QByteArray infoName = entry.name + ".trashinfo";
+    struct stat there {};
+    if (::fstatat(files.get(), entry.name.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    // An inode number is used again once its file is gone: size and time tell such a file.
+    if (!sameIdentity(there, expected) || there.st_size != expected.st_size ||
+        there.st_mtim.tv_sec != expected.st_mtim.tv_sec) {
+        return FileResult::fromErrno(ESTALE);
+    }
+    if (::unlinkat(files.get(), entry.name.constData(), 0) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    ::unlinkat(info.get(), infoName.constData(), 0);
+    return FileResult::success();
+}
