@@ -44,7 +44,8 @@ public:
             m_out << u"  "_s << report.stamp << u" 先の規則で失敗したため保留 "_s << report.path
                   << u'\n';
         } else {
-            m_out << u"  "_s << report.stamp << u' ' << report.rule.process << u' ' << report.path;
+            m_out << u"  "_s << report.stamp << u' ' << processLabel(report.rule, report.toTrash)
+                  << u' ' << report.path;
             if (!report.target.isEmpty()) {
                 m_out << u" → "_s << report.target;
             }

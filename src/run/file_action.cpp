@@ -82,7 +82,9 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
                       .size = 0,
                       .status = FileStatus::Done,
                       .reason = {},
-                      .placed = {}};
+                      .placed = {},
+                      .trashed = {},
+                      .toTrash = directories.trashes && rule.process == kDeleteProcess};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {

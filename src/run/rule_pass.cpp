@@ -21,7 +21,9 @@ FileReport heldReport(const Rule& rule, const OldFile& file) {
             .size = file.listed->size,
             .status = FileStatus::Held,
             .reason = u"先の規則で処理に失敗したため、この実行では触れません"_s,
-            .placed = {}};
+            .placed = {},
+            .trashed = {},
+            .toTrash = false};
 }
 
 }  // namespace

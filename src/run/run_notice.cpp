@@ -48,6 +48,10 @@ RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
     return notice;
 }
 
+QString processLabel(const Rule& rule, bool toTrash) {
+    return toTrash && rule.process == kDeleteProcess ? u"ごみ箱へ"_s : rule.process;
+}
+
 QString runInProgressMessage(const QString& databasePath) {
     return u"別の実行が進行中です（"_s + databasePath + u"）"_s;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "run/run_outcome.h"
+#include "storage/rule_row.h"
 #include "storage/run_history.h"
 
 // What a run came to, as the window and sweeprun-batch both tell it.
@@ -32,6 +33,10 @@ struct RunNotice {
 };
 RunNotice runNotice(const RunOutcome& outcome, const QString& databasePath,
                     const QDateTime& runAt = {});
+
+// What a rule does to its files, as the user reads it: its 処理, or "ごみ箱へ" for a 削除 whose
+// files go to the trash.
+QString processLabel(const Rule& rule, bool toTrash);
 
 // "別の実行が進行中です（<db>）"
 QString runInProgressMessage(const QString& databasePath);

@@ -26,6 +26,8 @@ struct FileReport {
     std::optional<FileIdentity> placed;
     // Where in the trash a deletion put the file; none for anything else.
     std::optional<TrashRecord> trashed = {};
+    // The rule deletes into the trash (for a dry run too, which puts nothing there).
+    bool toTrash = false;
 };
 
 // Told about each rule as it starts and each file after it is handled, and now and then while

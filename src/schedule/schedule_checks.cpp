@@ -46,3 +46,15 @@ std::optional<ScheduleCheckFailure> checkLogDays(const QString& logDays) {
     }
     return std::nullopt;
 }
+
+std::optional<ScheduleCheckFailure> checkTrashDays(const QString& trashDays) {
+    if (!IsNumeric(trashDays)) {
+        return ScheduleCheckFailure{u"保管日数は数値で入力してください"_s,
+                                    ScheduleField::TrashDays};
+    }
+    if (Val(trashDays) < 0) {
+        return ScheduleCheckFailure{u"保管日数は０以上の数値で入力してください"_s,
+                                    ScheduleField::TrashDays};
+    }
+    return std::nullopt;
+}

@@ -1,6 +1,7 @@
 #include "schedule/schedule_store.h"
 
 #include "storage/connection.h"
+#include "storage/settings.h"
 #include "storage/sql_text.h"
 
 using namespace Qt::StringLiterals;
@@ -22,4 +23,14 @@ void writeSchedule(const ModuleValues& values, const Schedule& schedule) {
     connection.Execute(SqlText::insertValues(
         values.tbl_set, {schedule.weekdays, schedule.hour, schedule.minute, schedule.logDays}));
     transaction.commit();
+}
+
+QString readTrashDays(const ModuleValues& values) {
+    Connection connection(values);
+    return Settings::read(connection, Settings::kTrashDays, u"0"_s);
+}
+
+void writeTrashDays(const ModuleValues& values, const QString& days) {
+    Connection connection(values);
+    Settings::write(connection, Settings::kTrashDays, days);
 }

@@ -145,6 +145,10 @@ void Form_sweeprun::buildControls() {
     Combo1 = add(Frame5, u"Combo1"_s, editableCombo(), 120, 240, 975, 300);
     Frame6 = frame(Frame4, u"Frame6"_s, u"実行分"_s, 5880, 240, 1215, 735);
     Combo2 = add(Frame6, u"Combo2"_s, editableCombo(), 120, 240, 975, 300);
+    // This window's own addition: how long a deleted file waits in the trash.
+    Frame15 = frame(Frame4, u"Frame15"_s, u"保管日数"_s, 7200, 240, 1455, 735);
+    Text6 = add(Frame15, u"Text6"_s, new QLineEdit, 240, 240, 975, 390);
+    Text6->setToolTip(u"削除したファイルをごみ箱に置く日数（0 でごみ箱を使わずに削除）"_s);
     Frame11 = frame(Frame4, u"Frame11"_s, u"ログ残存日数"_s, 8775, 240, 1560, 735);
     Text4 = add(Frame11, u"Text4"_s, new QLineEdit, 465, 240, 975, 390);
 
@@ -186,10 +190,10 @@ void Form_sweeprun::buildControls() {
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
     const QList<QWidget*> focusOrder = {
-        Command2,  PreviewButton, Command7,   DataGrid2,  Check1[0], Check1[1], Check1[2],
-        Check1[3], Check1[4],     Check1[5],  Check1[6],  Combo1,    Combo2,    Text4,
-        Text1,     Command1,      Text3,      Text2,      DataGrid1, Command3,  Command4,
-        Text5,     Command5,      Option1[0], Option1[1], Option1[2]};
+        Command2,  PreviewButton, Command7,  DataGrid2,  Check1[0],  Check1[1], Check1[2],
+        Check1[3], Check1[4],     Check1[5], Check1[6],  Combo1,     Combo2,    Text6,
+        Text4,     Text1,         Command1,  Text3,      Text2,      DataGrid1, Command3,
+        Command4,  Text5,         Command5,  Option1[0], Option1[1], Option1[2]};
     for (qsizetype i = 1; i < focusOrder.size(); ++i) {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }
@@ -247,7 +251,7 @@ void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
 void Form_sweeprun::setEditorsEnabled(bool enable) {
     for (QWidget* widget :
          std::initializer_list<QWidget*>{Frame1, Frame2, Frame3, Frame4, Frame5, Frame6, Frame8,
-                                         Frame9, Frame11, Frame12, Frame13, Frame14}) {
+                                         Frame9, Frame11, Frame12, Frame13, Frame14, Frame15}) {
         widget->setEnabled(enable);
     }
     for (QCheckBox* box : Check1) {
@@ -257,8 +261,8 @@ void Form_sweeprun::setEditorsEnabled(bool enable) {
         option->setEnabled(enable);
     }
     for (QWidget* widget :
-         std::initializer_list<QWidget*>{Combo1, Combo2, Text2, Text3, Text4, Command1, Command2,
-                                         Command3, Command4, Command5, DataGrid1}) {
+         std::initializer_list<QWidget*>{Combo1, Combo2, Text2, Text3, Text4, Text6, Command1,
+                                         Command2, Command3, Command4, Command5, DataGrid1}) {
         widget->setEnabled(enable);
     }
 }

@@ -141,6 +141,11 @@ void Form_sweeprun::set_read() {
     } catch (const StorageError& error) {
         reportStorage(error);
     }
+    try {
+        Text6->setText(readTrashDays(m_values));
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
     Combo1->setEditText(m_schedule.hour);
     Combo2->setEditText(m_schedule.minute);
     Text4->setText(m_schedule.logDays);
@@ -154,9 +159,14 @@ int Form_sweeprun::set_write() {
     m_schedule.hour = Combo1->currentText();
     m_schedule.minute = Combo2->currentText();
     m_schedule.logDays = Text4->text();
-    if (const auto failure = checkSchedule(m_schedule)) {
+    const QString trashDays = Text6->text().trimmed();
+    auto failure = checkSchedule(m_schedule);
+    if (!failure) {
+        failure = checkTrashDays(trashDays);
+    }
+    if (failure) {
         m_prompts.message(failure->message);
-        QWidget* const fields[] = {Combo1, Combo2, Text4};  // in ScheduleField's order
+        QWidget* const fields[] = {Combo1, Combo2, Text4, Text6};  // in ScheduleField's order
         fields[static_cast<int>(failure->field)]->setFocus();
         return 1;
     }
@@ -167,6 +177,7 @@ int Form_sweeprun::set_write() {
     m_schedule = normalizedSchedule(ticked, m_schedule.hour, m_schedule.minute, m_schedule.logDays);
     try {
         writeSchedule(m_values, m_schedule);
+        writeTrashDays(m_values, trashDays);
     } catch (const StorageError& error) {
         reportStorage(error);
         return 1;

@@ -74,6 +74,7 @@ public:
     QGroupBox* Frame12;  // 先ディレクトリ
     QGroupBox* Frame13;  // 処理
     QGroupBox* Frame14;  // 順序
+    QGroupBox* Frame15;  // 保管日数
     // Controls.
     QPushButton* Command1;                 // 選択 (source)
     QPushButton* Command2;                 // 実行
@@ -87,6 +88,7 @@ public:
     QLineEdit* Text3;                      // extension
     QLineEdit* Text4;                      // log retention days
     QLineEdit* Text5;                      // destination directory
+    QLineEdit* Text6;                      // days a deleted file waits in the trash
     std::array<QCheckBox*, 7> Check1;      // 月 … 日
     std::array<QRadioButton*, 3> Option1;  // 複写 移動 削除
     QComboBox* Combo1;                     // hour

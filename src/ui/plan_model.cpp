@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include "run/run_notice.h"
 #include "text/date_time_text.h"
 #include "text/number_text.h"
 
@@ -102,7 +103,7 @@ QVariant PlanModel::ruleData(const RunPlan::PlannedRule& rule, int column, int r
         case Target:
             return planRuleText(rule.rule);
         case Process:
-            return rule.rule.process;
+            return processLabel(rule.rule, m_plan->outcome.trashes);
         case Count:
             return problem ? u"失敗"_s : countText(rule.fileCount - rule.heldCount) + u" 件"_s;
         case Size:
@@ -136,7 +137,7 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
         case Process:
             return m_plan->held.contains(file) ? u"保留"_s
                    : failed                    ? rule.rule.process + u"失敗"_s
-                                               : rule.rule.process;
+                                               : processLabel(rule.rule, m_plan->outcome.trashes);
         case Stamp:
             return stampText(planned.mtime);
         case Size:

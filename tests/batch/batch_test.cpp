@@ -97,7 +97,7 @@ TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
 }
 
 // The dry run prints the rules and files the run then prints, line for line, ends the same
-// way, and totals each rule.
+// way, and totals each rule; with 保管日数, deletions go to the trash, in both.
 TEST(BatchDryRun, PrintsWhatTheRunThenDoesOnChainedTrees) {
     const auto planLines = [](const QString& out) {
         QStringList lines;
@@ -110,20 +110,27 @@ TEST(BatchDryRun, PrintsWhatTheRunThenDoesOnChainedTrees) {
         return lines;
     };
     for (const ChainedTree& chained : chainedTrees()) {
-        SCOPED_TRACE(chained.name);
-        TempTree tree;
-        chained.build(tree);
-        writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"30"_s});
-        PosixFileSystem fs;
-        QString dryOut;
-        QString dryErr;
-        QString out;
-        QString err;
-        const int dryCode = batchOn(tree, fs, {u"--dry-run"_s}, dryOut, dryErr);
-        EXPECT_EQ(batchOn(tree, fs, {}, out, err), dryCode);
-        EXPECT_EQ(planLines(dryOut), planLines(out));
-        EXPECT_EQ(dryErr, err);
-        EXPECT_TRUE(dryOut.contains(u"\n  計 "_s)) << dryOut.toStdString();
+        for (const bool trash : {false, true}) {
+            SCOPED_TRACE(chained.name);
+            SCOPED_TRACE(trash);
+            TempTree tree;
+            chained.build(tree);
+            writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"30"_s});
+            writeTrashDays(tree.values(), trash ? u"7"_s : u"0"_s);
+            qputenv("XDG_DATA_HOME", QFile::encodeName(tree.dir(u"data"_s)));
+            PosixFileSystem fs;
+            QString dryOut;
+            QString dryErr;
+            QString out;
+            QString err;
+            const int dryCode = batchOn(tree, fs, {u"--dry-run"_s}, dryOut, dryErr);
+            EXPECT_EQ(batchOn(tree, fs, {}, out, err), dryCode);
+            EXPECT_EQ(planLines(dryOut), planLines(out));
+            EXPECT_EQ(dryErr, err);
+            EXPECT_TRUE(dryOut.contains(u"\n  計 "_s)) << dryOut.toStdString();
+            EXPECT_EQ(out.contains(u" ごみ箱へ "_s), trash && out.contains(u"日 削除"_s));
+            qunsetenv("XDG_DATA_HOME");
+        }
     }
 }
 

@@ -107,10 +107,11 @@ TEST_F(FormTest, TabAndShiftTabReachEveryControlInTheDesignedOrderAndLeaveTheLis
     Form_sweeprun& f = start();  // settings mode: every control takes the focus
     // The three options are one stop, the arrow keys choose among them.
     const QList<QWidget*> expected = {
-        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2, f.Check1[0], f.Check1[1],
-        f.Check1[2], f.Check1[3],     f.Check1[4], f.Check1[5], f.Check1[6], f.Combo1,
-        f.Combo2,    f.Text4,         f.Text1,     f.Command1,  f.Text3,     f.Text2,
-        f.DataGrid1, f.Command3,      f.Command4,  f.Text5,     f.Command5,  f.Option1[0]};
+        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2, f.Check1[0],
+        f.Check1[1], f.Check1[2],     f.Check1[3], f.Check1[4], f.Check1[5],
+        f.Check1[6], f.Combo1,        f.Combo2,    f.Text6,     f.Text4,
+        f.Text1,     f.Command1,      f.Text3,     f.Text2,     f.DataGrid1,
+        f.Command3,  f.Command4,      f.Text5,     f.Command5,  f.Option1[0]};
     const auto focused = [] {
         QWidget* widget = QApplication::focusWidget();
         // An editable box's own line edit stands for the box.
@@ -175,20 +176,27 @@ TEST_F(FormTest, ScheduleChecksReportTheFirstFailureAndFocusItsField) {
     Form_sweeprun& f = start();
     f.Command7_Click();
     struct Case {
-        QString hour, minute, logDays, message;
+        QString hour, minute, logDays, trashDays, message;
         QWidget* focus;
     };
     const Case cases[] = {
-        // One failure per field: the checks themselves and their order are the schedule's.
-        {u""_s, u"75"_s, u"-1"_s, u"実行時は数値で入力してください"_s, f.Combo1},
-        {u"09"_s, u"75"_s, u"0"_s, u"実行分は０～５９の数値で入力してください"_s, f.Combo2},
-        {u"09"_s, u"05"_s, u"-1"_s, u"ログ残存日数は０以上の数値で入力してください"_s, f.Text4},
+        // One failure per field: the checks themselves and their order are the schedule's, and
+        // 保管日数 is checked last, as the log retention is.
+        {u""_s, u"75"_s, u"-1"_s, u"x"_s, u"実行時は数値で入力してください"_s, f.Combo1},
+        {u"09"_s, u"75"_s, u"0"_s, u"x"_s, u"実行分は０～５９の数値で入力してください"_s, f.Combo2},
+        {u"09"_s, u"05"_s, u"-1"_s, u"x"_s, u"ログ残存日数は０以上の数値で入力してください"_s,
+         f.Text4},
+        {u"09"_s, u"05"_s, u"30"_s, u"x"_s, u"保管日数は数値で入力してください"_s, f.Text6},
+        {u"09"_s, u"05"_s, u"30"_s, u"-2"_s, u"保管日数は０以上の数値で入力してください"_s,
+         f.Text6},
     };
+    EXPECT_EQ(f.Text6->text(), u"0"_s);  // none stored: deletions are for good
     for (const Case& c : cases) {
         prompts.messages.clear();
         f.Combo1->setEditText(c.hour);
         f.Combo2->setEditText(c.minute);
         f.Text4->setText(c.logDays);
+        f.Text6->setText(c.trashDays);
         f.Command2_Click();
         EXPECT_EQ(prompts.messages, QStringList{c.message});
         EXPECT_TRUE(c.focus->hasFocus()) << c.message.toStdString();
@@ -204,9 +212,12 @@ TEST_F(FormTest, ScheduleChecksReportTheFirstFailureAndFocusItsField) {
     f.Combo1->setEditText(u"7"_s);
     f.Combo2->setEditText(u"59"_s);
     f.Text4->setText(u"0"_s);
+    f.Text6->clear();
+    QTest::keyClicks(f.Text6, u"14"_s);
     f.Command2_Click();
     expectRunMode(true);
-    EXPECT_EQ(rawWeekdays(tree.values()), u" "_s);  // stored as one space, never empty
+    EXPECT_EQ(readTrashDays(tree.values()), u"14"_s);  // Quillon's own setting, apart
+    EXPECT_EQ(rawWeekdays(tree.values()), u" "_s);     // stored as one space, never empty
     EXPECT_EQ(f.schedule().weekdays, u""_s);
     EXPECT_EQ(f.Combo1->currentText(), u"07"_s);
 }
