@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev
     fonts-noto-cjk tzdata
     desktop-file-utils appstream man-db dpkg-dev file dbus-daemon
+    trash-cli  # a trash client nobody here wrote: the tests check the trash against it
 )
 [ $# -gt 0 ] && packages=("$@")
 

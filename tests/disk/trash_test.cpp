@@ -6,6 +6,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <functional>
 
 #include "support/disk_entries.h"
@@ -141,4 +143,41 @@ TEST(Trash, AFileOnAnotherFileSystemGoesToThatFileSystemsTrashOrStays) {
         EXPECT_TRUE(QFile::exists(c.trash + u"/info/f.log.trashinfo"_s)) << c.what;
         EXPECT_FALSE(QFile::exists(tree.path(u"data/Trash"_s))) << c.what;  // nothing crossed
     }
+}
+
+// A trash client nobody here wrote lists what was put there, with the old paths, odd names
+// included, and puts it back.
+TEST(Trash, ATrashClientListsWhatWasPutThereAndPutsItBack) {
+    if (QStandardPaths::findExecutable(u"trash-list"_s).isEmpty()) {
+        GTEST_SKIP() << "trash-cli is not installed";
+    }
+    TempTree tree;
+    tree.dir(u"data"_s);
+    Trash trash(QFile::encodeName(tree.path(u"data/Trash"_s)));
+    const QStringList files = {u"in/a.log"_s, u"in/with space & 50%.log"_s};
+    for (const QString& file : files) {
+        tree.file(file, file.toUtf8(), kOld);
+        TrashEntry entry;
+        ASSERT_TRUE(put(trash, tree, file, entry).ok());
+    }
+    const auto client = [&](const QString& program, const QStringList& arguments,
+                            const QByteArray& input = {}) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"XDG_DATA_HOME"_s, tree.path(u"data"_s));
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        process.write(input);
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(30'000));
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString listed = client(u"trash-list"_s, {});
+    for (const QString& file : files) {
+        EXPECT_TRUE(listed.contains(u"2026-12-07 09:05:30 "_s + tree.path(file)))
+            << listed.toStdString();
+    }
+    client(u"trash-restore"_s, {tree.path(files[1])}, "0\n");
+    EXPECT_EQ(TempTree::read(tree.path(files[1])), files[1].toUtf8());
+    EXPECT_FALSE(QFile::exists(tree.path(u"in/a.log"_s)));  // only what was asked for
 }
