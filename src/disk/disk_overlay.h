@@ -47,6 +47,12 @@ public:
                          const QDateTime&, TrashEntry&) override {
         return removeFile(directory, name);
     }
+    // What a copy or move replaces leaves the folder when it is replaced.
+    FileResult keepInTrash(int, const char*, const struct stat&, const QByteArray&,
+                           const QDateTime&, TrashEntry&) override {
+        return FileResult::success();
+    }
+    void takeBackFromTrash(const TrashEntry&) override {}
     // A dry run empties nothing.
     FileResult emptyTrashed(const TrashEntry&, const struct stat&) override {
         return FileResult::success();

@@ -101,6 +101,16 @@ FileResult PosixFileSystem::trashFile(int directory, const char* name, const str
     return m_trash->put(directory, name, expected, originalPath, deletedAt, entry);
 }
 
+FileResult PosixFileSystem::keepInTrash(int directory, const char* name,
+                                        const struct stat& expected, const QByteArray& originalPath,
+                                        const QDateTime& deletedAt, TrashEntry& entry) {
+    return m_trash->keep(directory, name, expected, originalPath, deletedAt, entry);
+}
+
+void PosixFileSystem::takeBackFromTrash(const TrashEntry& entry) {
+    m_trash->takeBack(entry);
+}
+
 FileResult PosixFileSystem::emptyTrashed(const TrashEntry& entry, const struct stat& expected) {
     return m_trash->remove(entry, expected);
 }

@@ -86,6 +86,12 @@ public:
     virtual FileResult trashFile(int directory, const char* name, const struct stat& expected,
                                  const QByteArray& originalPath, const QDateTime& deletedAt,
                                  TrashEntry& entry) = 0;
+    // Keeps in the trash the file a copy or move is about to replace (see Trash::keep), and
+    // takes it out again where the file was not replaced after all.
+    virtual FileResult keepInTrash(int directory, const char* name, const struct stat& expected,
+                                   const QByteArray& originalPath, const QDateTime& deletedAt,
+                                   TrashEntry& entry) = 0;
+    virtual void takeBackFromTrash(const TrashEntry& entry) = 0;
     // Empties one entry put in the trash, if its file is still `expected` (see Trash::remove).
     virtual FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) = 0;
 
@@ -124,6 +130,10 @@ public:
     FileResult trashFile(int directory, const char* name, const struct stat& expected,
                          const QByteArray& originalPath, const QDateTime& deletedAt,
                          TrashEntry& entry) override;
+    FileResult keepInTrash(int directory, const char* name, const struct stat& expected,
+                           const QByteArray& originalPath, const QDateTime& deletedAt,
+                           TrashEntry& entry) override;
+    void takeBackFromTrash(const TrashEntry& entry) override;
     FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) override;
 
 protected:

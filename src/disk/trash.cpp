@@ -35,6 +35,22 @@ UniqueFd ownFolder(int parent, const QByteArray& name, QString& problem) {
     return fd;
 }
 
+// Another name of `name` in targetDir, which must be the file `expected`; ESTALE, and no name,
+// when another file stood under `name` by then.
+FileResult linkChecked(int directory, const char* name, const struct stat& expected, int targetDir,
+                       const QByteArray& targetName) {
+    if (::linkat(directory, name, targetDir, targetName.constData(), 0) != 0) {
+        return FileResult::fromErrno(errno);
+    }
+    struct stat linked {};
+    if (::fstatat(targetDir, targetName.constData(), &linked, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !sameIdentity(linked, expected)) {
+        ::unlinkat(targetDir, targetName.constData(), 0);
+        return FileResult::fromErrno(ESTALE);
+    }
+    return FileResult::success();
+}
+
 QByteArray pathOf(int fd) {
     QByteArray path(4096, '\0');
     const ssize_t size = ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(),
@@ -125,6 +141,28 @@ const Trash::Place& Trash::placeFor(int directory, dev_t device) {
 FileResult Trash::put(int directory, const char* name, const struct stat& expected,
                       const QByteArray& originalPath, const QDateTime& deletedAt,
                       TrashEntry& entry) {
+    return enter(directory, name, expected, originalPath, deletedAt, false, entry);
+}
+
+FileResult Trash::keep(int directory, const char* name, const struct stat& expected,
+                       const QByteArray& originalPath, const QDateTime& deletedAt,
+                       TrashEntry& entry) {
+    return enter(directory, name, expected, originalPath, deletedAt, true, entry);
+}
+
+void Trash::takeBack(const TrashEntry& entry) {
+    const std::lock_guard lock(m_mutex);
+    for (const auto& [device, place] : m_places) {
+        if (place.path == entry.trash && place.problem.isEmpty()) {
+            ::unlinkat(place.files.get(), entry.name.constData(), 0);
+            ::unlinkat(place.info.get(), (entry.name + ".trashinfo").constData(), 0);
+        }
+    }
+}
+
+FileResult Trash::enter(int directory, const char* name, const struct stat& expected,
+                        const QByteArray& originalPath, const QDateTime& deletedAt, bool asLink,
+                        TrashEntry& entry) {
     const std::lock_guard lock(m_mutex);
     const Place& place = placeFor(directory, expected.st_dev);
     if (!place.problem.isEmpty()) {
@@ -150,8 +188,10 @@ FileResult Trash::put(int directory, const char* name, const struct stat& expect
             ::unlinkat(place.info.get(), infoName.constData(), 0);
             return {error, cannot(FileResult::fromErrno(error).reason)};
         }
-        const FileResult moved = renameChecked(directory, name, expected, place.files.get(),
-                                               trashName.constData(), false);
+        const FileResult moved =
+            asLink ? linkChecked(directory, name, expected, place.files.get(), trashName)
+                   : renameChecked(directory, name, expected, place.files.get(),
+                                   trashName.constData(), false);
         if (moved.ok()) {
             entry = {place.path, trashName};
             return moved;

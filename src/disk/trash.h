@@ -29,6 +29,12 @@ public:
     // reason reads "ごみ箱に移せません：<why>" and the file stays.
     FileResult put(int directory, const char* name, const struct stat& expected,
                    const QByteArray& originalPath, const QDateTime& deletedAt, TrashEntry& entry);
+    // Keeps a file that is about to be replaced: as put, but the trash gets another name of it
+    // (a hard link), so the file stays under its own name until the replacement takes that.
+    FileResult keep(int directory, const char* name, const struct stat& expected,
+                    const QByteArray& originalPath, const QDateTime& deletedAt, TrashEntry& entry);
+    // Takes a kept file's trash name and description out again: it was not replaced after all.
+    void takeBack(const TrashEntry& entry);
     // Empties the entry, file and description, if its file is still `expected` (device, inode,
     // size and modification time): ENOENT when it is gone (put back or emptied by the user),
     // ESTALE when another file has its name, which then stays.
@@ -42,6 +48,9 @@ private:
         QString problem;  // why this file system has no trash that can be used; empty if it has
     };
     const Place& placeFor(int directory, dev_t device);
+    FileResult enter(int directory, const char* name, const struct stat& expected,
+                     const QByteArray& originalPath, const QDateTime& deletedAt, bool asLink,
+                     TrashEntry& entry);
 
     QByteArray m_home;
     std::mutex m_mutex;

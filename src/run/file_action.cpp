@@ -33,6 +33,21 @@ FileIdentity identityOf(const struct stat& info) {
             info.st_mtim.tv_sec};
 }
 
+TrashRecord trashRecord(const TrashEntry& entry, const struct stat& info) {
+    return {0,
+            entry.trash,
+            entry.name,
+            static_cast<qint64>(info.st_dev),
+            static_cast<qint64>(info.st_ino),
+            info.st_size,
+            info.st_mtim.tv_sec,
+            {}};
+}
+
+QByteArray pathBytes(const QString& folder, const char* name) {
+    return QFile::encodeName(folder) + '/' + name;
+}
+
 // Copies or moves the checked file `now`; what it left at the target goes into the report,
 // except for a rename, whose target is the file itself.
 FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const char* name,
@@ -55,14 +70,34 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
     if (taken && target.st_uid != (move ? now.st_uid : ownerOfCopy(now))) {
         return {EEXIST, u"先に別のユーザーのファイルがあります"_s};
     }
-    FileResult result;
-    if (move) {
-        result = fs.moveFile(directories.source, name, now, directories.destination, true);
-    } else if (!taken || !alreadyCopied(target, now)) {
-        result = fs.copyFile(directories.source, name, now, directories.destination);
-    } else {
+    if (taken && !move && alreadyCopied(target, now)) {
         report.placed = identityOf(target);
         return FileResult::success();
+    }
+    // Another name of the same file at the target holds the data already: nothing is replaced.
+    report.replaces = taken && S_ISREG(target.st_mode) && !sameIdentity(target, now);
+    // With the trash on, the file replaced waits there: another name of it is put there first,
+    // and taken out again where the copy or move does not replace it after all.
+    std::optional<TrashEntry> kept;
+    if (report.replaces && directories.trashes) {
+        TrashEntry entry;
+        const FileResult keep =
+            fs.keepInTrash(directories.destination, name, target,
+                           pathBytes(directories.rule.destination, name), directories.runAt, entry);
+        if (!keep.ok()) {
+            return keep.error == ESTALE ? FileResult{EEXIST, keep.reason} : keep;
+        }
+        kept = entry;
+    }
+    const FileResult result =
+        move ? fs.moveFile(directories.source, name, now, directories.destination, true)
+             : fs.copyFile(directories.source, name, now, directories.destination);
+    if (kept && !kept->trash.isEmpty()) {
+        if (result.ok()) {
+            report.trashed = trashRecord(*kept, target);
+        } else {
+            fs.takeBackFromTrash(*kept);
+        }
     }
     if (result.ok() && !renames && fs.statAt(directories.destination, name, target).ok()) {
         report.placed = identityOf(target);
@@ -84,7 +119,8 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
                       .reason = {},
                       .placed = {},
                       .trashed = {},
-                      .toTrash = directories.trashes && rule.process == kDeleteProcess};
+                      .toTrash = directories.trashes && rule.process == kDeleteProcess,
+                      .replaces = false};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {
@@ -107,18 +143,10 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
         result = copyOrMove(fs, directories, file.name, now, report);
     } else if (rule.process == kDeleteProcess && directories.trashes) {
         TrashEntry entry;
-        result = fs.trashFile(directories.source, file.name, now,
-                              QFile::encodeName(rule.source) + '/' + file.name, directories.runAt,
-                              entry);
+        result = fs.trashFile(directories.source, file.name, now, pathBytes(rule.source, file.name),
+                              directories.runAt, entry);
         if (result.ok() && !entry.trash.isEmpty()) {
-            report.trashed = TrashRecord{0,
-                                         entry.trash,
-                                         entry.name,
-                                         static_cast<qint64>(now.st_dev),
-                                         static_cast<qint64>(now.st_ino),
-                                         now.st_size,
-                                         now.st_mtim.tv_sec,
-                                         {}};
+            report.trashed = trashRecord(entry, now);
         }
     } else if (rule.process == kDeleteProcess) {
         result = fs.removeFile(directories.source, file.name);

@@ -23,7 +23,8 @@ FileReport heldReport(const Rule& rule, const OldFile& file) {
             .reason = u"先の規則で処理に失敗したため、この実行では触れません"_s,
             .placed = {},
             .trashed = {},
-            .toTrash = false};
+            .toTrash = false,
+            .replaces = false};
 }
 
 }  // namespace
@@ -191,12 +192,12 @@ void RulePass::handleAll(const RuleDirectories& directories, const Listing& list
                 m_held.insert({file.listed->device, file.listed->inode});
             } else if (report.status == FileStatus::Skipped) {
                 corrections.append({rowid, file.path, {}, {}});
-            } else if (report.placed) {
-                corrections.append({rowid, file.path, {}, report.placed});
-            } else if (report.trashed) {
-                TrashRecord trashed = *report.trashed;
-                trashed.trashed = runText;
-                corrections.append({rowid, file.path, {}, {}, std::move(trashed)});
+            } else if (report.placed || report.trashed) {
+                std::optional<TrashRecord> trashed = report.trashed;
+                if (trashed) {
+                    trashed->trashed = runText;
+                }
+                corrections.append({rowid, file.path, {}, report.placed, std::move(trashed)});
             }
             if (report.status == FileStatus::Done) {
                 ++outcome.doneFiles;

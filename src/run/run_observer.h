@@ -24,10 +24,12 @@ struct FileReport {
     QString reason;  // why it failed
     // What a copy or move left at the target, for the log to keep; none for anything else.
     std::optional<FileIdentity> placed;
-    // Where in the trash a deletion put the file; none for anything else.
+    // Where in the trash a deletion put the file, or a copy or move the file it replaced.
     std::optional<TrashRecord> trashed = {};
     // The rule deletes into the trash (for a dry run too, which puts nothing there).
     bool toTrash = false;
+    // The copy or move replaces a file that stood at the target.
+    bool replaces = false;
 };
 
 // Told about each rule as it starts and each file after it is handled, and now and then while

@@ -25,6 +25,9 @@ public:
         const qsizetype nameFrom = rule.rule.source.size() + 1;
         m_plan.files.push_back({report.mtime, report.size, m_plan.names.size()});
         m_plan.names.append(QStringView(report.path).mid(nameFrom));
+        if (report.replaces) {
+            m_plan.replacing.insert(static_cast<qsizetype>(m_plan.files.size()) - 1);
+        }
         if (report.status == FileStatus::Failed || report.status == FileStatus::Held) {
             const auto index = static_cast<qsizetype>(m_plan.files.size()) - 1;
             m_plan.failures.insert(index, report.reason);

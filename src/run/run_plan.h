@@ -39,6 +39,8 @@ struct RunPlan {
     QHash<qsizetype, QString> failures;
     // The files an earlier rule would fail on, which this rule would leave alone.
     QSet<qsizetype> held;
+    // The files whose copy or move would replace a file at the target.
+    QSet<qsizetype> replacing;
     // Why the run would stop (a missing folder), or why nothing could be planned.
     RunOutcome outcome;
     bool cancelled = false;

@@ -82,11 +82,14 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint6
                 if (!record.exec()) {
                     throw StorageError::fromSql(record.lastError());
                 }
-            } else if (correction.target) {
+            }
+            if (correction.target) {
                 const FileIdentity& identity = *correction.target;
                 bindAndStep(handle, target.get(),
                             {identity.device, identity.inode, identity.size, identity.mtime,
                              correction.rowid});
+            } else if (correction.trashed) {
+                // Its file went to the trash: the row stands as the run wrote it.
             } else if (correction.process.isEmpty()) {
                 connection.Execute(SqlText::deleteLogRow(table, correction.rowid, correction.path));
                 bindAndStep(handle, forget.get(), {correction.rowid});

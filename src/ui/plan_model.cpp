@@ -125,6 +125,10 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
         if (rule.rule.copies()) {
             tip += u" → "_s + m_plan->target(rule, file);
         }
+        if (m_plan->replacing.contains(file)) {
+            tip += u"\n上書き: "_s + m_plan->target(rule, file) +
+                   (m_plan->outcome.trashes ? u"（ごみ箱へ）"_s : QString());
+        }
         return failed ? tip + u'\n' + *failure : tip;
     }
     if (role != Qt::DisplayRole) {
@@ -135,9 +139,15 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
         case Target:
             return m_plan->path(rule, file);
         case Process:
-            return m_plan->held.contains(file) ? u"保留"_s
-                   : failed                    ? rule.rule.process + u"失敗"_s
-                                               : processLabel(rule.rule, m_plan->outcome.trashes);
+            if (m_plan->held.contains(file)) {
+                return u"保留"_s;
+            }
+            if (failed) {
+                return rule.rule.process + u"失敗"_s;
+            }
+            return m_plan->replacing.contains(file)
+                       ? rule.rule.process + u"（上書き）"_s
+                       : processLabel(rule.rule, m_plan->outcome.trashes);
         case Stamp:
             return stampText(planned.mtime);
         case Size:

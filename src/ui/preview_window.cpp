@@ -62,7 +62,7 @@ PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const C
         List->setColumnWidth(column,
                              metrics.horizontalAdvance(widest) + metrics.averageCharWidth() * 3);
     };
-    fit(PlanModel::Process, u"移動失敗"_s);
+    fit(PlanModel::Process, u"移動（上書き）"_s);
     fit(PlanModel::Count, u"1,000,000 件"_s);
     fit(PlanModel::Stamp, u"2000/00/00 00:00:00"_s);
     fit(PlanModel::Size, u"999.9 MB"_s);

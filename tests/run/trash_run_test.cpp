@@ -4,8 +4,10 @@
 #include <QFile>
 
 #include "run/maintenance_run.h"
+#include "run/run_plan.h"
 #include "storage/connection.h"
 #include "storage/settings.h"
+#include "support/failing_file_system.h"
 #include "support/temp_tree.h"
 
 using namespace Qt::StringLiterals;
@@ -86,4 +88,49 @@ TEST_F(TrashRunTest, AStoredDaysThatIsNoNumberStopsTheRunAndZeroDeletesForGood) 
     EXPECT_FALSE(run(u"2003/03/29 09:05:07"_s).trashes);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_FALSE(QFile::exists(tree.path(u"data/Trash"_s)));
+}
+
+// A copy or move that replaces a file at its target leaves that file in the trash, and the
+// preview says so; one that fails leaves it where it was, and nothing of it in the trash.
+TEST_F(TrashRunTest, AFileACopyOrMoveReplacesWaitsInTheTrash) {
+    keepDays(u"7"_s);
+    const QString out = tree.dir(u"out"_s);
+    const struct {
+        QString name;
+        QString process;
+        bool copyFails;
+    } cases[] = {
+        {u"copied.log"_s, kCopyProcess, false},
+        {u"moved.log"_s, kMoveProcess, false},
+        {u"failed.log"_s, kCopyProcess, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        Connection(tree.values()).Execute(u"DELETE FROM sweeprun"_s);
+        tree.addRule({u"001"_s, in, out, u"log"_s, u"7"_s, c.process});
+        tree.file(u"in/"_s + c.name, "new", kOld);
+        const QString target = tree.file(u"out/"_s + c.name, "older", kOld.addDays(-1));
+        FailingFileSystem fs;
+        if (c.copyFails) {
+            fs.failCopyOf.insert(QFile::encodeName(c.name));
+        }
+        std::atomic<qsizetype> planned{0};
+        const RunPlan plan =
+            planRun(tree.values(), fs, at(u"2003/03/29 09:05:07"_s), planned, false);
+        EXPECT_EQ(plan.replacing.size(), 1);
+
+        const RunOutcome outcome =
+            MaintenanceRun(tree.values(), fs).EXEC_DEL(at(u"2003/03/29 09:05:07"_s), u"30"_s);
+        EXPECT_EQ(outcome.failures.size(), c.copyFails ? 1 : 0);
+        EXPECT_EQ(TempTree::read(target), c.copyFails ? "older" : "new");
+        EXPECT_EQ(QFile::exists(trashed(c.name)), !c.copyFails);
+        EXPECT_EQ(QFile::exists(tree.path(u"data/Trash/info/"_s + c.name + u".trashinfo"_s)),
+                  !c.copyFails);
+        if (!c.copyFails) {
+            EXPECT_EQ(TempTree::read(trashed(c.name)), "older");
+        }
+        QFile::remove(in + u'/' + c.name);  // what a copy left is no business of the next case
+    }
+    EXPECT_EQ(tree.select(u"SELECT name FROM quillon_trash ORDER BY id"_s),
+              (QStringList{u"copied.log"_s, u"moved.log"_s}));
 }
