@@ -9,6 +9,7 @@
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_store.h"
 #include "schedule/scheduled_minute.h"
+#include "storage/connection.h"
 #include "storage/database_access.h"
 #include "storage/database_location.h"
 #include "storage/schema.h"
@@ -113,6 +114,24 @@ std::optional<QDateTime> scheduledNow(const ModuleValues& values, const QDateTim
     return schedule ? dueMinute(at, *schedule) : std::nullopt;
 }
 
+// The recorded runs, newest first, read without changing anything.
+int listRuns(const ModuleValues& values, QTextStream& out, QTextStream& err) {
+    if (!QFileInfo::exists(values.db_path)) {
+        err << missingDatabaseMessage(values.db_path) << u'\n';
+        return kExitUnusable;
+    }
+    try {
+        Connection connection(readOnlyValues(values));
+        for (const RunHistory::Recorded& run : RunHistory::recent(connection, 50)) {
+            out << recordedRunText(run) << u'\n';
+        }
+    } catch (const StorageError& error) {
+        err << error.message() << u'\n';
+        return kExitUnusable;
+    }
+    return kExitComplete;
+}
+
 }  // namespace
 
 int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTextStream& err,
@@ -131,6 +150,9 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
     // Before anything reads it: what another user could have written is never obeyed.
     if (const std::optional<QString> untrusted = refusedDatabase(values, DatabaseUse::Read)) {
         return refused(*untrusted);
+    }
+    if (options.listRuns) {
+        return listRuns(values, out, err);
     }
     std::optional<QDateTime> minute;
     if (options.ifDue) {

@@ -11,6 +11,8 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
             result.options.dryRun = true;
         } else if (argument == u"--if-due"_s) {
             result.options.ifDue = true;
+        } else if (argument == u"--runs"_s) {
+            result.options.listRuns = true;
         } else if (argument == u"--help"_s || argument == u"-h"_s) {
             result.options.help = true;
         } else if (argument == u"--version"_s) {
@@ -42,13 +44,14 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
 
 QString batchUsage(const QString& defaultDbPath) {
     return u"使い方: sweeprun-batch [--db PATH] [--dry-run] [--if-due] [--at \"yyyy/MM/dd "
-           u"HH:mm:ss\"]\n"
+           u"HH:mm:ss\"] [--runs]\n"
            u"保守スケジュールに従った保守処理を、ウィンドウなしで 1 回実行します。\n"
            u"  --db PATH   使うデータベース（既定: %1。環境変数 QUILLON_DB で変更可）\n"
            u"  --dry-run   処理する予定のファイルを表示するだけで、何も変更しない\n"
            u"  --if-due    保存されたスケジュールの曜日・時・分に当たるときだけ実行する\n"
            u"              （当たらなければ何も表示せずに終了コード 0 で終わる）\n"
            u"  --at 日時   この日時に実行したものとして処理する（既定: 現在）\n"
+           u"  --runs      記録された実行を新しい順に一覧する（番号、日時、プログラム、結果）\n"
            u"  --help      この説明を表示する\n"
            u"  --version   版を表示する\n"
            u"終了コード: 0 完了 / 1 処理できないファイルあり / 2 ディレクトリが存在しない / "

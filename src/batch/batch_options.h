@@ -7,8 +7,9 @@
 struct BatchOptions {
     QString dbPath;
     bool dryRun = false;
-    QDateTime at;        // the run's date-time; invalid means now
-    bool ifDue = false;  // run only when the stored schedule names this minute
+    QDateTime at;           // the run's date-time; invalid means now
+    bool ifDue = false;     // run only when the stored schedule names this minute
+    bool listRuns = false;  // list the recorded runs instead of running
     bool help = false;
     bool version = false;
 };
@@ -18,7 +19,8 @@ struct BatchOptionsResult {
     QString error;  // what is wrong with the command line; empty when nothing is
 };
 
-// Reads `[--db PATH] [--dry-run] [--if-due] [--at "yyyy/MM/dd HH:mm:ss"] [--help] [--version]`.
+// Reads `[--db PATH] [--dry-run] [--if-due] [--at "yyyy/MM/dd HH:mm:ss"] [--runs] [--help]
+// [--version]`.
 BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString& defaultDbPath);
 
 QString batchUsage(const QString& defaultDbPath);

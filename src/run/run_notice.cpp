@@ -90,13 +90,25 @@ QString stopMessage(const RunOutcome& outcome) {
     return outcome.refusedRules.isEmpty() ? directoryStopMessage(outcome) : outcome.refusedRules;
 }
 
-QString lastRunText(const RunHistory::Finished& run) {
+namespace {
+
+// "完了 39,997 件、失敗 3 件" or "中断", as the history keeps the run.
+QString finishedText(const RunHistory::Finished& run) {
     const RunNotice::Ending ending = !run.message.isEmpty() ? RunNotice::Ending::DirectoryStopped
                                      : run.failed > 0       ? RunNotice::Ending::Failures
                                                             : RunNotice::Ending::Complete;
-    return u"前回 "_s + run.runText.mid(5, 11) +
-           u' ' +  // MM/dd HH:mm
-                   // The history keeps what a run took on, failures included; a folder that failed
-                   // is counted as one by now, but was not by older runs.
-           resultText(ending, std::max<qsizetype>(run.handled - run.failed, 0), run.failed);
+    // The history keeps what a run took on, failures included; a folder that failed is counted
+    // as one by now, but was not by older runs.
+    return resultText(ending, std::max<qsizetype>(run.handled - run.failed, 0), run.failed);
+}
+
+}  // namespace
+
+QString lastRunText(const RunHistory::Finished& run) {
+    return u"前回 "_s + run.runText.mid(5, 11) + u' ' + finishedText(run);  // MM/dd HH:mm
+}
+
+QString recordedRunText(const RunHistory::Recorded& run) {
+    return QString::number(run.id).rightJustified(6) + u"  "_s + run.result.runText + u"  "_s +
+           run.program + u"  "_s + (run.finished ? finishedText(run.result) : u"未完了"_s);
 }

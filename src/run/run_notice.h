@@ -61,3 +61,8 @@ QString stopMessage(const RunOutcome& outcome);
 // "前回 12/07 13:04 中断" for a run a missing directory or a storage failure kept from its end:
 // the run as the history keeps it, whichever program made it.
 QString lastRunText(const RunHistory::Finished& run);
+
+// One recorded run, as `sweeprun-batch --runs` lists it: its number, when it ran, the program
+// and what it came to ("  12  2026/12/07 13:04:12  sweeprun-batch  完了 3 件"; "未完了" for a
+// run that never finished).
+QString recordedRunText(const RunHistory::Recorded& run);

@@ -213,4 +213,20 @@ std::optional<Finished> lastFinished(Connection& connection) {
     return last.isEmpty() ? std::nullopt : std::optional(last.first());
 }
 
+QList<Recorded> recent(Connection& connection, int limit) {
+    if (!tableExists(connection, kTable)) {
+        return {};
+    }
+    QSqlQuery query = run(connection,
+                          u"SELECT id, program, finished IS NOT NULL, run_text, handled, failed,"
+                          u" message FROM "_s +
+                              kTable + u" ORDER BY id DESC LIMIT ?"_s,
+                          {limit});
+    return readAll(query, [](const QSqlQuery& row) {
+        return Recorded{row.value(0).toLongLong(), row.value(1).toString(), row.value(2).toBool(),
+                        Finished{row.value(3).toString(), row.value(4).toLongLong(),
+                                 row.value(5).toLongLong(), row.value(6).toString()}};
+    });
+}
+
 }  // namespace RunHistory

@@ -58,6 +58,14 @@ struct Finished {
     QString message;  // why it stopped early; empty when it ran to its end
 };
 
+// A run as the history keeps it, for a list of runs.
+struct Recorded {
+    qint64 id = 0;
+    QString program;
+    bool finished = false;  // it came to an end (or a stop) and said so
+    Finished result;
+};
+
 // Creates the table where it is missing.
 void ensureTable(Connection& connection);
 // The statements that keep a logged file's identity (row, run, device, inode, size, mtime),
@@ -84,5 +92,7 @@ std::optional<QString> failureReason(Connection& connection, const QString& runT
                                      const QString& path);
 // The run of any program that finished last; nothing before the first run.
 std::optional<Finished> lastFinished(Connection& connection);
+// The `limit` newest runs, newest first; none before the first run.
+QList<Recorded> recent(Connection& connection, int limit);
 
 }  // namespace RunHistory

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -347,4 +348,34 @@ TEST_F(BatchTest, ADatabaseOtherUsersCouldChangeIsNeverOpened) {
         err,
         u"順序　002　の　"_s + share +
             u"/logs は他のユーザーが差し替えられる場所にあります。正しく設定を行なってください\n"_s);
+}
+
+// --runs lists what the history keeps, newest first, and changes nothing.
+TEST_F(BatchTest, ListsTheRecordedRunsNewestFirst) {
+    writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    tree.addRule({u"001"_s, in, tree.dir(u"out"_s), u"log"_s, u"7"_s, u"移動"_s});
+    tree.file(u"in/a.log"_s, "a", at(u"2003/03/01 10:00:00"_s));
+    EXPECT_EQ(batch(), kExitComplete);
+    tree.file(u"in/b.log"_s, "b", at(u"2003/03/01 10:00:00"_s));
+    fs.renameAcrossDevices = true;
+    fs.failCopyOf.insert("b.log");
+    EXPECT_EQ(batch(), kExitFailures);
+    // A run killed before its end.
+    Connection(tree.values())
+        .Execute(
+            u"INSERT INTO quillon_run (program, run_text) VALUES ('sweeprun', "
+            u"'2003/03/29 10:00:00')"_s);
+    const QStringList before = tree.storedLogRows();
+
+    EXPECT_EQ(batch({u"--runs"_s}), kExitComplete);
+    const QString program = QCoreApplication::applicationName();
+    EXPECT_EQ(out,
+              u"     3  2003/03/29 10:00:00  sweeprun  未完了\n"
+              u"     2  2003/03/29 09:05:07  "_s +
+                  program +
+                  u"  完了 0 件、失敗 1 件\n"
+                  u"     1  2003/03/29 09:05:07  "_s +
+                  program + u"  完了 1 件\n"_s);
+    EXPECT_EQ(tree.storedLogRows(), before);
 }
