@@ -89,6 +89,12 @@ TEST(Trash, AFileGoesToTheHomeTrashWithItsDescriptionUnderAFreeName) {
     EXPECT_FALSE(QFile::exists(home + u"/info/a.log.trashinfo"_s));
     EXPECT_EQ(trash.remove({entry.trash, "a.log"}, trashed).error, ENOENT);
     EXPECT_TRUE(QFile::exists(home + u"/files/a.log_3"_s));
+
+    // A trash the user removed whole is made again for the next file.
+    ASSERT_TRUE(QDir(home).removeRecursively());
+    tree.file(u"in/later.log"_s, "later", kOld);
+    ASSERT_TRUE(put(trash, tree, u"in/later.log"_s, entry).ok());
+    EXPECT_EQ(TempTree::read(home + u"/files/later.log"_s), "later");
 }
 
 // On another file system the file goes to that file system's own trash, never copied across:
