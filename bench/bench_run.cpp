@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
-    QString only;  // "preview", "young" or "window": only those figures
+    QString only;  // "preview", "young", "window" or "trash": only those figures
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -47,6 +47,10 @@ int main(int argc, char* argv[]) {
         bench.youngFiles(200'000);
         return 0;
     }
+    if (only == u"trash"_s) {
+        bench.trashDelete();
+        return 0;
+    }
     if (only == u"window"_s) {
         bench.windowAndMemory(bench.files, true);
         return 0;
@@ -64,6 +68,7 @@ int main(int argc, char* argv[]) {
                 bench.peakKiB / 1024.0, verdict(bench.peakKiB <= 64 * 1024));
     bench.windowAndMemory(bench.files, true);
     bench.youngFiles(200'000);
+    bench.trashDelete();
     bench.preview(bench.files, bench.rounds);
     if (bench.millionFiles > 0) {
         bench.windowAndMemory(bench.millionFiles, false);

@@ -12,6 +12,7 @@
 #include "rules/rule_table.h"
 #include "storage/connection.h"
 #include "storage/schema.h"
+#include "storage/settings.h"
 #include "storage/sql_text.h"
 
 using namespace Qt::StringLiterals;
@@ -120,6 +121,31 @@ void Bench::windowAndMemory(int count, bool timeIt) {
             "(target >= 10) %s\n",
             longestGapMs, slowestRepaints, verdict(slowestRepaints >= 10));
     }
+}
+
+void Bench::trashDelete() {
+    std::vector<double> times[2];  // plain, into the trash
+    for (int round = 0; round < ramRounds; ++round) {
+        for (const bool trash : {round % 2 == 0, round % 2 != 0}) {
+            QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
+            makeTree(root.path() + u"/src"_s, files, 16, "log");
+            const QString db = makeDatabase(root.path(), u"削除"_s, "log");
+            {
+                Connection connection(ModuleValues::forDatabase(db));
+                Settings::write(connection, Settings::kTrashDays, trash ? u"7"_s : u"0"_s);
+            }
+            // The trash of the RAM file system, inside the tree, so it goes with it.
+            const QByteArray home = QFile::encodeName(root.path()) + "/home";
+            QDir().mkpath(QFile::decodeName(home));
+            qputenv("XDG_DATA_HOME", home);
+            times[trash].push_back(
+                timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db}).seconds);
+        }
+    }
+    qunsetenv("XDG_DATA_HOME");
+    std::printf("delete of %d files (RAM): plain %.3f s, into the trash %.3f s\n", files,
+                median(times[0]), median(times[1]));
+    printRatio("trash / plain delete", median(times[1]), median(times[0]), 1.5);
 }
 
 // Peak memory of a run over a folder of `count` young files with long names, which it

@@ -29,6 +29,8 @@ struct Bench {
     void preview(int count, int repeats);
     // Registering a rule at the top of a full table of 999 rules, and deleting it again.
     void renumbering();
+    // A deletion of `files` files into the trash (保管日数 7) against a plain one, in RAM.
+    void trashDelete();
 
 private:
     // Medians per tool of one operation on one medium, tools rotated round by round.

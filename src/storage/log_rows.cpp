@@ -3,9 +3,6 @@
 #include <sqlite3.h>
 
 #include <QSqlDriver>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QVariant>
 
 #include "storage/connection.h"
 #include "storage/run_history.h"
@@ -68,20 +65,29 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint6
     if (!corrections.isEmpty()) {
         const Statement target(handle, RunHistory::recordTargetText());
         const Statement forget(handle, RunHistory::forgetIdentityText(table));
+        const Statement trash(handle, TrashRecords::recordText());
         for (const LogCorrection& correction : corrections) {
             if (correction.trashed) {
                 const TrashRecord& trashed = *correction.trashed;
-                QSqlQuery record(connection.database());
-                record.prepare(TrashRecords::recordText());
-                for (const QVariant& value :
-                     {QVariant(correction.rowid), QVariant(runId), QVariant(trashed.trashed),
-                      QVariant(trashed.trash), QVariant(trashed.name), QVariant(trashed.device),
-                      QVariant(trashed.inode), QVariant(trashed.size), QVariant(trashed.mtime)}) {
-                    record.addBindValue(value);
+                sqlite3_stmt* statement = trash.get();
+                sqlite3_bind_int64(statement, 1, correction.rowid);
+                sqlite3_bind_int64(statement, 2, runId);
+                const QByteArray when = trashed.trashed.toUtf8();
+                sqlite3_bind_text(statement, 3, when.constData(), static_cast<int>(when.size()),
+                                  SQLITE_STATIC);
+                sqlite3_bind_blob(statement, 4, trashed.trash.constData(),
+                                  static_cast<int>(trashed.trash.size()), SQLITE_STATIC);
+                sqlite3_bind_blob(statement, 5, trashed.name.constData(),
+                                  static_cast<int>(trashed.name.size()), SQLITE_STATIC);
+                int column = 5;
+                for (const qint64 value :
+                     {trashed.device, trashed.inode, trashed.size, trashed.mtime}) {
+                    sqlite3_bind_int64(statement, ++column, value);
                 }
-                if (!record.exec()) {
-                    throw StorageError::fromSql(record.lastError());
+                if (sqlite3_step(statement) != SQLITE_DONE) {
+                    throw sqliteError(handle);
                 }
+                sqlite3_reset(statement);
             }
             if (correction.target) {
                 const FileIdentity& identity = *correction.target;
