@@ -42,15 +42,23 @@ public:
     FileResult renameFile(int sourceDir, const char* name, const struct stat& expected,
                           int targetDir, bool replace) override;
     FileResult removeFile(int directory, const char* name) override;
-    // The file leaves the folder as a deletion does; where it would go is the disk's concern.
-    FileResult trashFile(int directory, const char* name, const struct stat&, const QByteArray&,
-                         const QDateTime&, TrashEntry&) override {
+    // The file leaves the folder as a deletion does, where the disk has a trash for it.
+    FileResult trashFile(int directory, const char* name, const struct stat& expected,
+                         const QByteArray&, const QDateTime&, TrashEntry&) override {
+        if (const QString problem = trashProblem(directory, expected.st_dev); !problem.isEmpty()) {
+            return {ENOTSUP, problem};
+        }
         return removeFile(directory, name);
     }
-    // What a copy or move replaces leaves the folder when it is replaced.
-    FileResult keepInTrash(int, const char*, const struct stat&, const QByteArray&,
-                           const QDateTime&, TrashEntry&) override {
-        return FileResult::success();
+    // What a copy or move replaces leaves the folder when it is replaced, where the disk has a
+    // trash for it.
+    FileResult keepInTrash(int directory, const char*, const struct stat& expected,
+                           const QByteArray&, const QDateTime&, TrashEntry&) override {
+        const QString problem = trashProblem(directory, expected.st_dev);
+        return problem.isEmpty() ? FileResult::success() : FileResult{ENOTSUP, problem};
+    }
+    QString trashProblem(int directory, dev_t device) override {
+        return m_disk.trashProblem(directory, device);
     }
     void takeBackFromTrash(const TrashEntry&) override {}
     // A dry run empties nothing.

@@ -10,6 +10,8 @@
 #include "disk/error_text.h"
 #include "disk/file_copy.h"
 #include "disk/trash.h"
+
+using namespace Qt::StringLiterals;
 #include "disk/unique_fd.h"
 
 FileResult FileResult::fromErrno(int error) {
@@ -109,6 +111,11 @@ FileResult PosixFileSystem::keepInTrash(int directory, const char* name,
 
 void PosixFileSystem::takeBackFromTrash(const TrashEntry& entry) {
     m_trash->takeBack(entry);
+}
+
+QString PosixFileSystem::trashProblem(int directory, dev_t device) {
+    const QString problem = m_trash->problemFor(directory, device);
+    return problem.isEmpty() ? problem : u"ごみ箱に移せません："_s + problem;
 }
 
 FileResult PosixFileSystem::emptyTrashed(const TrashEntry& entry, const struct stat& expected) {

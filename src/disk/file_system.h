@@ -92,6 +92,9 @@ public:
                                    const QByteArray& originalPath, const QDateTime& deletedAt,
                                    TrashEntry& entry) = 0;
     virtual void takeBackFromTrash(const TrashEntry& entry) = 0;
+    // "ごみ箱に移せません：<why>" where a file of `directory` (on `device`) could not go to the
+    // trash; empty where it could. Changes nothing (see Trash::problemFor).
+    virtual QString trashProblem(int directory, dev_t device) = 0;
     // Empties one entry put in the trash, if its file is still `expected` (see Trash::remove).
     virtual FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) = 0;
 
@@ -134,6 +137,7 @@ public:
                            const QByteArray& originalPath, const QDateTime& deletedAt,
                            TrashEntry& entry) override;
     void takeBackFromTrash(const TrashEntry& entry) override;
+    QString trashProblem(int directory, dev_t device) override;
     FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) override;
 
 protected:

@@ -51,6 +51,57 @@ FileResult linkChecked(int directory, const char* name, const struct stat& expec
     return FileResult::success();
 }
 
+// As ownFolder, but makes nothing: the problem a folder `name` in `parent` has, empty where it
+// is a folder of the user's own (held in `fd`) or could be made one.
+QString folderProblem(int parent, const QByteArray& name, UniqueFd& fd) {
+    fd.reset(::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid() && errno == ENOENT) {
+        if (::faccessat(parent, ".", W_OK | X_OK, AT_EACCESS) == 0) {
+            return {};
+        }
+        return QFile::decodeName(name) + u" を作れません（"_s +
+               FileResult::fromErrno(errno).reason + u"）"_s;
+    }
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || info.st_uid != ::geteuid()) {
+        return QFile::decodeName(name) + u" が自分のフォルダではありません"_s;
+    }
+    return {};
+}
+
+// The same for a trash folder and its files/ and info/.
+QString trashProblem(int parent, const QByteArray& name) {
+    UniqueFd trash;
+    QString problem = folderProblem(parent, name, trash);
+    for (const char* inside : {"files", "info"}) {
+        UniqueFd folder;
+        if (problem.isEmpty() && trash.valid()) {
+            problem = folderProblem(trash.get(), inside, folder);
+        }
+    }
+    return problem;
+}
+
+// The top of the file system of `directory` (on `device`), found by going up from it.
+UniqueFd topOf(int directory, dev_t device) {
+    UniqueFd top(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    struct stat here {};
+    for (;;) {
+        UniqueFd up(::openat(top.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat above {};
+        if (!up.valid() || ::fstat(top.get(), &here) != 0 || ::fstat(up.get(), &above) != 0 ||
+            above.st_dev != device || sameIdentity(above, here)) {
+            return top;
+        }
+        top = std::move(up);
+    }
+}
+
+bool isSticky(int fd) {
+    struct stat info {};
+    return fd >= 0 && ::fstat(fd, &info) == 0 && (info.st_mode & S_ISVTX) != 0;
+}
+
 QByteArray pathOf(int fd) {
     QByteArray path(4096, '\0');
     const ssize_t size = ::readlink(("/proc/self/fd/" + QByteArray::number(fd)).constData(),
@@ -114,28 +165,17 @@ const Trash::Place& Trash::placeFor(int directory, dev_t device) {
         }
         return place;
     }
-    // Else the top of the file's file system, found by going up from the folder.
-    UniqueFd top(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    struct stat here {};
-    for (;;) {
-        UniqueFd up(::openat(top.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        struct stat above {};
-        if (!up.valid() || ::fstat(top.get(), &here) != 0 || ::fstat(up.get(), &above) != 0 ||
-            above.st_dev != device || sameIdentity(above, here)) {
-            break;
-        }
-        top = std::move(up);
-    }
+    // Else the top of the file's file system.
+    const UniqueFd top = topOf(directory, device);
     if (!top.valid()) {
         place.problem = u"ファイルシステムの最上位に届きません"_s;
         return place;
     }
     const QByteArray uid = QByteArray::number(::geteuid());
     // $topdir/.Trash, shared by every user, only if it is a sticky folder and no link.
-    UniqueFd shared(::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    struct stat sharedInfo {};
-    if (shared.valid() && ::fstat(shared.get(), &sharedInfo) == 0 &&
-        (sharedInfo.st_mode & S_ISVTX) != 0) {
+    const UniqueFd shared(
+        ::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (isSticky(shared.get())) {
         UniqueFd mine = ownFolder(shared.get(), uid, place.problem);
         if (mine.valid() && usable(std::move(mine))) {
             return place;
@@ -146,6 +186,32 @@ const Trash::Place& Trash::placeFor(int directory, dev_t device) {
         usable(std::move(own));
     }
     return place;
+}
+
+QString Trash::problemFor(int directory, dev_t device) {
+    const std::lock_guard lock(m_mutex);
+    if (const auto found = m_places.find(device);
+        found != m_places.end() && found->second.problem.isEmpty()) {
+        return {};
+    }
+    const qsizetype slash = m_home.lastIndexOf('/');
+    const QByteArray dataHome = m_home.left(std::max<qsizetype>(slash, 1));
+    struct stat home {};
+    if (::stat(dataHome.constData(), &home) == 0 && home.st_dev == device) {
+        const UniqueFd data(::open(dataHome.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        return trashProblem(data.get(), m_home.mid(slash + 1));
+    }
+    const UniqueFd top = topOf(directory, device);
+    if (!top.valid()) {
+        return u"ファイルシステムの最上位に届きません"_s;
+    }
+    const QByteArray uid = QByteArray::number(::geteuid());
+    const UniqueFd shared(
+        ::openat(top.get(), ".Trash", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (isSticky(shared.get()) && trashProblem(shared.get(), uid).isEmpty()) {
+        return {};
+    }
+    return trashProblem(top.get(), ".Trash-" + uid);
 }
 
 FileResult Trash::put(int directory, const char* name, const struct stat& expected,

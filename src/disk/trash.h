@@ -35,6 +35,9 @@ public:
                     const QByteArray& originalPath, const QDateTime& deletedAt, TrashEntry& entry);
     // Takes a kept file's trash name and description out again: it was not replaced after all.
     void takeBack(const TrashEntry& entry);
+    // Why a file of `directory` (on `device`) could not go to the trash, as put would find it,
+    // but making nothing; empty where it could. A dry run asks it.
+    QString problemFor(int directory, dev_t device);
     // Empties the entry, file and description, if its file is still `expected` (device, inode,
     // size and modification time): ENOENT when it is gone (put back or emptied by the user),
     // ESTALE when another file has its name, which then stays.

@@ -65,11 +65,14 @@ QList<qint64> commitLogBatch(Connection& connection, const QString& table, qint6
     if (!corrections.isEmpty()) {
         const Statement target(handle, RunHistory::recordTargetText());
         const Statement forget(handle, RunHistory::forgetIdentityText(table));
-        const Statement trash(handle, TrashRecords::recordText());
+        std::optional<Statement> trash;  // made at the first file that went to the trash
         for (const LogCorrection& correction : corrections) {
             if (correction.trashed) {
                 const TrashRecord& trashed = *correction.trashed;
-                sqlite3_stmt* statement = trash.get();
+                if (!trash) {
+                    trash.emplace(handle, TrashRecords::recordText());
+                }
+                sqlite3_stmt* statement = trash->get();
                 sqlite3_bind_int64(statement, 1, correction.rowid);
                 sqlite3_bind_int64(statement, 2, runId);
                 const QByteArray when = trashed.trashed.toUtf8();

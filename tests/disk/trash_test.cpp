@@ -136,6 +136,13 @@ TEST(Trash, AFileOnAnotherFileSystemGoesToThatFileSystemsTrashOrStays) {
         Trash trash(QFile::encodeName(tree.path(u"data/Trash"_s)));
         tree.file(u"vol/f.log"_s, "on the volume", kOld);
         TrashEntry entry;
+        // A dry run asks first, and finds what the run finds, making nothing.
+        const UniqueFd volumeFd = openDir(top);
+        const QStringList before = QDir(top).entryList(QDir::AllEntries | QDir::Hidden);
+        EXPECT_EQ(trash.problemFor(volumeFd.get(), statOf(top).st_dev).isEmpty(),
+                  !c.trash.isEmpty())
+            << c.what;
+        EXPECT_EQ(QDir(top).entryList(QDir::AllEntries | QDir::Hidden), before) << c.what;
         const FileResult result = put(trash, tree, u"vol/f.log"_s, entry);
         if (c.trash.isEmpty()) {
             EXPECT_TRUE(result.reason.startsWith(u"ごみ箱に移せません："_s)) << c.what;
