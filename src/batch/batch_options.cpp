@@ -17,6 +17,13 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
             result.options.help = true;
         } else if (argument == u"--version"_s) {
             result.options.version = true;
+        } else if (argument == u"--undo"_s) {
+            bool number = false;
+            result.options.undo = i + 1 < arguments.size() ? arguments[++i].toLongLong(&number) : 0;
+            if (!number || result.options.undo <= 0) {
+                result.error = u"--undo には実行の番号が必要です（--runs で一覧できます）"_s;
+                return result;
+            }
         } else if (argument == u"--db"_s || argument == u"--at"_s) {
             if (i + 1 >= arguments.size() || arguments[i + 1].isEmpty()) {
                 result.error = argument + u" には値が必要です"_s;
@@ -44,7 +51,7 @@ BatchOptionsResult parseBatchOptions(const QStringList& arguments, const QString
 
 QString batchUsage(const QString& defaultDbPath) {
     return u"使い方: sweeprun-batch [--db PATH] [--dry-run] [--if-due] [--at \"yyyy/MM/dd "
-           u"HH:mm:ss\"] [--runs]\n"
+           u"HH:mm:ss\"] [--runs] [--undo N]\n"
            u"保守スケジュールに従った保守処理を、ウィンドウなしで 1 回実行します。\n"
            u"  --db PATH   使うデータベース（既定: %1。環境変数 QUILLON_DB で変更可）\n"
            u"  --dry-run   処理する予定のファイルを表示するだけで、何も変更しない\n"
@@ -52,6 +59,7 @@ QString batchUsage(const QString& defaultDbPath) {
            u"              （当たらなければ何も表示せずに終了コード 0 で終わる）\n"
            u"  --at 日時   この日時に実行したものとして処理する（既定: 現在）\n"
            u"  --runs      記録された実行を新しい順に一覧する（番号、日時、プログラム、結果）\n"
+           u"  --undo N    実行 N を取り消す（--dry-run と合わせると予定だけを表示する）\n"
            u"  --help      この説明を表示する\n"
            u"  --version   版を表示する\n"
            u"終了コード: 0 完了 / 1 処理できないファイルあり / 2 ディレクトリが存在しない / "

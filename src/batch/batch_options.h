@@ -10,6 +10,7 @@ struct BatchOptions {
     QDateTime at;           // the run's date-time; invalid means now
     bool ifDue = false;     // run only when the stored schedule names this minute
     bool listRuns = false;  // list the recorded runs instead of running
+    qint64 undo = 0;        // the run to take back instead of running; 0 for none
     bool help = false;
     bool version = false;
 };

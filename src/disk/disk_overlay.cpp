@@ -246,6 +246,20 @@ FileResult DiskOverlay::renameFile(int sourceDir, const char* name, const struct
     return result.ok() ? remove(sourceDir, name) : result;
 }
 
+FileResult DiskOverlay::restoreFromTrash(const TrashEntry& entry, const struct stat& expected,
+                                         int targetDir, const char* name) {
+    struct stat there {};
+    if (const FileResult found = m_disk.statTrashed(entry, there); !found.ok()) {
+        return found;
+    }
+    if (!sameIdentity(there, expected) || there.st_size != expected.st_size ||
+        there.st_mtim.tv_sec != expected.st_mtim.tv_sec) {
+        return FileResult::fromErrno(ESTALE);
+    }
+    struct stat taken {};
+    return FileResult::fromErrno(statAt(targetDir, name, taken).ok() ? EEXIST : 0);
+}
+
 FileResult DiskOverlay::removeFile(int directory, const char* name) {
     struct stat info {};
     const FileResult result = statAt(directory, name, info);

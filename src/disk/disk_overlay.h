@@ -61,6 +61,12 @@ public:
         return m_disk.trashProblem(directory, device);
     }
     void takeBackFromTrash(const TrashEntry&) override {}
+    FileResult statTrashed(const TrashEntry& entry, struct stat& info) override {
+        return m_disk.statTrashed(entry, info);
+    }
+    // What would come back from the trash, as the disk shows it; its arrival is not kept.
+    FileResult restoreFromTrash(const TrashEntry& entry, const struct stat& expected, int targetDir,
+                                const char* name) override;
     // A dry run empties nothing.
     FileResult emptyTrashed(const TrashEntry&, const struct stat&) override {
         return FileResult::success();

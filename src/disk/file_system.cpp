@@ -118,6 +118,15 @@ QString PosixFileSystem::trashProblem(int directory, dev_t device) {
     return problem.isEmpty() ? problem : u"ごみ箱に移せません："_s + problem;
 }
 
+FileResult PosixFileSystem::restoreFromTrash(const TrashEntry& entry, const struct stat& expected,
+                                             int targetDir, const char* name) {
+    return m_trash->restore(entry, expected, targetDir, name);
+}
+
+FileResult PosixFileSystem::statTrashed(const TrashEntry& entry, struct stat& info) {
+    return m_trash->stat(entry, info);
+}
+
 FileResult PosixFileSystem::emptyTrashed(const TrashEntry& entry, const struct stat& expected) {
     return m_trash->remove(entry, expected);
 }

@@ -95,6 +95,11 @@ public:
     // "ごみ箱に移せません：<why>" where a file of `directory` (on `device`) could not go to the
     // trash; empty where it could. Changes nothing (see Trash::problemFor).
     virtual QString trashProblem(int directory, dev_t device) = 0;
+    // The entry's file as it stands in the trash, changing nothing (see Trash::stat).
+    virtual FileResult statTrashed(const TrashEntry& entry, struct stat& info) = 0;
+    // Puts a file back from the trash (see Trash::restore).
+    virtual FileResult restoreFromTrash(const TrashEntry& entry, const struct stat& expected,
+                                        int targetDir, const char* name) = 0;
     // Empties one entry put in the trash, if its file is still `expected` (see Trash::remove).
     virtual FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) = 0;
 
@@ -138,6 +143,9 @@ public:
                            TrashEntry& entry) override;
     void takeBackFromTrash(const TrashEntry& entry) override;
     QString trashProblem(int directory, dev_t device) override;
+    FileResult restoreFromTrash(const TrashEntry& entry, const struct stat& expected, int targetDir,
+                                const char* name) override;
+    FileResult statTrashed(const TrashEntry& entry, struct stat& info) override;
     FileResult emptyTrashed(const TrashEntry& entry, const struct stat& expected) override;
 
 protected:

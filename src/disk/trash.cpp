@@ -281,32 +281,82 @@ FileResult Trash::enter(int directory, const char* name, const struct stat& expe
     return {EEXIST, cannot(FileResult::fromErrno(EEXIST).reason)};
 }
 
-FileResult Trash::remove(const TrashEntry& entry, const struct stat& expected) {
-    const OpenedDirectory trash = openDirectorySafely(entry.trash, false);
+namespace {
+
+// The entry's trash folder, opened the safe way, with its files/ and info/.
+struct OpenedTrash {
+    UniqueFd files;
+    UniqueFd info;
+};
+
+FileResult openTrash(const QByteArray& path, OpenedTrash& opened) {
+    const OpenedDirectory trash = openDirectorySafely(path, false);
     if (trash.status != OpenedDirectory::Status::Open) {
         return FileResult::fromErrno(trash.status == OpenedDirectory::Status::Failed ? trash.error
                                                                                      : ENOENT);
     }
-    const UniqueFd files(
+    opened.files.reset(
         ::openat(trash.fd.get(), "files", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    const UniqueFd info(
+    opened.info.reset(
         ::openat(trash.fd.get(), "info", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!files.valid() || !info.valid()) {
-        return FileResult::fromErrno(ENOENT);
-    }
-    const QByteArray infoName = entry.name + ".trashinfo";
+    return FileResult::fromErrno(opened.files.valid() && opened.info.valid() ? 0 : ENOENT);
+}
+
+// The entry's file, if it is still `expected`: an inode number is used again once its file is
+// gone, so size and time must agree too.
+FileResult checkEntry(int files, const QByteArray& name, const struct stat& expected) {
     struct stat there {};
-    if (::fstatat(files.get(), entry.name.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (::fstatat(files, name.constData(), &there, AT_SYMLINK_NOFOLLOW) != 0) {
         return FileResult::fromErrno(errno);
     }
-    // An inode number is used again once its file is gone: size and time tell such a file.
     if (!sameIdentity(there, expected) || there.st_size != expected.st_size ||
         there.st_mtim.tv_sec != expected.st_mtim.tv_sec) {
         return FileResult::fromErrno(ESTALE);
     }
-    if (::unlinkat(files.get(), entry.name.constData(), 0) != 0) {
-        return FileResult::fromErrno(errno);
-    }
-    ::unlinkat(info.get(), infoName.constData(), 0);
     return FileResult::success();
+}
+
+}  // namespace
+
+FileResult Trash::stat(const TrashEntry& entry, struct stat& info) {
+    OpenedTrash trash;
+    if (const FileResult opened = openTrash(entry.trash, trash); !opened.ok()) {
+        return opened;
+    }
+    return FileResult::fromErrno(
+        ::fstatat(trash.files.get(), entry.name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            ? 0
+            : errno);
+}
+
+FileResult Trash::restore(const TrashEntry& entry, const struct stat& expected, int targetDir,
+                          const char* name) {
+    OpenedTrash trash;
+    FileResult result = openTrash(entry.trash, trash);
+    if (result.ok()) {
+        result = checkEntry(trash.files.get(), entry.name, expected);
+    }
+    if (result.ok()) {
+        result = renameChecked(trash.files.get(), entry.name.constData(), expected, targetDir, name,
+                               false);
+    }
+    if (result.ok()) {
+        ::unlinkat(trash.info.get(), (entry.name + ".trashinfo").constData(), 0);
+    }
+    return result;
+}
+
+FileResult Trash::remove(const TrashEntry& entry, const struct stat& expected) {
+    OpenedTrash trash;
+    FileResult result = openTrash(entry.trash, trash);
+    if (result.ok()) {
+        result = checkEntry(trash.files.get(), entry.name, expected);
+    }
+    if (result.ok() && ::unlinkat(trash.files.get(), entry.name.constData(), 0) != 0) {
+        result = FileResult::fromErrno(errno);
+    }
+    if (result.ok()) {
+        ::unlinkat(trash.info.get(), (entry.name + ".trashinfo").constData(), 0);
+    }
+    return result;
 }

@@ -42,6 +42,13 @@ public:
     // size and modification time): ENOENT when it is gone (put back or emptied by the user),
     // ESTALE when another file has its name, which then stays.
     FileResult remove(const TrashEntry& entry, const struct stat& expected);
+    // Puts the entry's file back under `name` in targetDir, never replacing anything, if it is
+    // still `expected`; its description goes. ENOENT when it is no longer in the trash, ESTALE
+    // when another file has its name there, EEXIST when the name is taken in targetDir.
+    FileResult restore(const TrashEntry& entry, const struct stat& expected, int targetDir,
+                       const char* name);
+    // The entry's file as it stands in the trash, changing nothing.
+    FileResult stat(const TrashEntry& entry, struct stat& info);
 
 private:
     struct Place {

@@ -70,8 +70,9 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
     if (taken && target.st_uid != (move ? now.st_uid : ownerOfCopy(now))) {
         return {EEXIST, u"先に別のユーザーのファイルがあります"_s};
     }
+    // The target holds the copy already: nothing is written, and nothing is recorded as the
+    // run's own there, so taking the run back never removes it.
     if (taken && !move && alreadyCopied(target, now)) {
-        report.placed = identityOf(target);
         return FileResult::success();
     }
     // Another name of the same file at the target holds the data already: nothing is replaced.

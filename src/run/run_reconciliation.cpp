@@ -19,20 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QList<Rule> parseRules(const QString& text) {
-    QList<Rule> rules;
-    for (const QJsonValue& value : QJsonDocument::fromJson(text.toUtf8()).array()) {
-        const QJsonObject rule = value.toObject();
-        rules.append({{},
-                      rule[u"source"_s].toString(),
-                      rule[u"destination"_s].toString(),
-                      {},
-                      {},
-                      rule[u"process"_s].toString()});
-    }
-    return rules;
-}
-
 // The rule's directories, opened once each for the whole check.
 class Directories {
 public:
@@ -128,6 +114,20 @@ void giveClaimsBack(FileSystem& fs, Directories& directories,
 }
 
 }  // namespace
+
+QList<Rule> parseRules(const QString& text) {
+    QList<Rule> rules;
+    for (const QJsonValue& value : QJsonDocument::fromJson(text.toUtf8()).array()) {
+        const QJsonObject rule = value.toObject();
+        rules.append({{},
+                      rule[u"source"_s].toString(),
+                      rule[u"destination"_s].toString(),
+                      {},
+                      {},
+                      rule[u"process"_s].toString()});
+    }
+    return rules;
+}
 
 QString rulesText(const QList<Rule>& rules) {
     QJsonArray array;

@@ -10,6 +10,8 @@ class FileSystem;
 
 // The rules a run applies, as its record keeps them for the check of an unfinished run.
 QString rulesText(const QList<Rule>& rules);
+// The rules back from that text: source, destination and process of each.
+QList<Rule> parseRules(const QString& text);
 
 // Brings the log of every run that did not finish (killed, or stopped by a storage failure)
 // into line with the disk, before a new run: a 削除 or 移動 row whose file still stands at its

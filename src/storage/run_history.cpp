@@ -75,6 +75,12 @@ void ensureTable(Connection& connection) {
                        u" target_inode INTEGER, target_size INTEGER, target_mtime INTEGER)"_s);
     connection.Execute(u"CREATE INDEX IF NOT EXISTS quillon_file_run ON "_s + kFiles +
                        u" (run_id)"_s);
+    // An undo names the run it takes back; a history of an earlier version has no such column.
+    if (!run(connection,
+             u"SELECT 1 FROM pragma_table_info('"_s + kTable + u"') WHERE name = 'undoes'"_s)
+             .next()) {
+        connection.Execute(u"ALTER TABLE "_s + kTable + u" ADD COLUMN undoes INTEGER"_s);
+    }
 }
 
 QString recordIdentityText() {
@@ -118,10 +124,11 @@ qint64 begin(Connection& connection, const QString& logTable, const Start& start
     QSqlQuery query =
         run(connection,
             u"INSERT INTO "_s + kTable +
-                u" (program, started, scheduled_minute, run_text, first_row, rules) VALUES"
-                u" (?, ?, ?, ?, (SELECT IFNULL(MAX(rowid), 0) FROM "_s +
-                logTable + u"), ?)"_s,
-            {start.program, utcText(start.started), minute, start.runText, start.rules});
+                u" (program, started, scheduled_minute, run_text, first_row, rules, undoes)"
+                u" VALUES (?, ?, ?, ?, (SELECT IFNULL(MAX(rowid), 0) FROM "_s +
+                logTable + u"), ?, ?)"_s,
+            {start.program, utcText(start.started), minute, start.runText, start.rules,
+             start.undoes ? QVariant(*start.undoes) : QVariant()});
     return query.lastInsertId().toLongLong();
 }
 
@@ -226,6 +233,56 @@ QList<Recorded> recent(Connection& connection, int limit) {
         return Recorded{row.value(0).toLongLong(), row.value(1).toString(), row.value(2).toBool(),
                         Finished{row.value(3).toString(), row.value(4).toLongLong(),
                                  row.value(5).toLongLong(), row.value(6).toString()}};
+    });
+}
+
+std::optional<QString> rulesOf(Connection& connection, qint64 id) {
+    if (!tableExists(connection, kTable)) {
+        return std::nullopt;
+    }
+    QSqlQuery query = run(connection, u"SELECT rules FROM "_s + kTable + u" WHERE id = ?"_s, {id});
+    return query.next() ? std::optional(query.value(0).toString()) : std::nullopt;
+}
+
+QList<RunRow> rowsOf(Connection& connection, const QString& logTable, qint64 id) {
+    const bool trash = tableExists(connection, u"quillon_trash"_s);
+    QSqlQuery query = run(
+        connection,
+        u"SELECT l.rowid, l.対象ファイル, l.タイムスタンプ, l.処理内容, f.device, f.inode, f.size,"
+        u" f.mtime, f.target_device, f.target_inode, f.target_size, f.target_mtime, "_s +
+            (trash ? u"t.trash, t.name, t.device, t.inode, t.size, t.mtime"_s
+                   : u"NULL, NULL, NULL, NULL, NULL, NULL"_s) +
+            u" FROM "_s + kFiles + u" f JOIN "_s + logTable + u" l ON l.rowid = f.row "_s +
+            (trash ? u"LEFT JOIN quillon_trash t ON t.row = f.row "_s : QString()) +
+            u"WHERE f.run_id = ? AND l.処理内容 IN ('複写', '移動', '削除') ORDER BY l.rowid DESC"_s,
+        {id});
+    return readAll(query, [](const QSqlQuery& row) {
+        const auto identity = [&row](int first) -> std::optional<FileIdentity> {
+            if (row.isNull(first)) {
+                return std::nullopt;
+            }
+            return FileIdentity{row.value(first).toLongLong(), row.value(first + 1).toLongLong(),
+                                row.value(first + 2).toLongLong(),
+                                row.value(first + 3).toLongLong()};
+        };
+        RunRow file{row.value(0).toLongLong(),
+                    row.value(1).toString(),
+                    row.value(2).toString(),
+                    row.value(3).toString(),
+                    identity(4),
+                    identity(8),
+                    std::nullopt};
+        if (!row.isNull(12)) {
+            file.trashed = TrashRecord{0,
+                                       row.value(12).toByteArray(),
+                                       row.value(13).toByteArray(),
+                                       row.value(14).toLongLong(),
+                                       row.value(15).toLongLong(),
+                                       row.value(16).toLongLong(),
+                                       row.value(17).toLongLong(),
+                                       {}};
+        }
+        return file;
     });
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "storage/log_rows.h"
+#include "storage/trash_records.h"
 
 class Connection;
 
@@ -22,6 +23,7 @@ struct Start {
     std::optional<QDateTime> scheduledMinute;  // the minute it serves; none for a run by hand
     QString runText;                           // its 処理日時
     QString rules;                             // the rules it applies, as rulesText made them
+    std::optional<qint64> undoes = {};         // the run an undo takes back
 };
 
 struct Finish {
@@ -48,6 +50,19 @@ struct LoggedFile {
     QString stamp;
     QString process;
     std::optional<FileIdentity> identity;  // none for a row of a version that kept none
+};
+
+// One row a run wrote for a file it handled, with what the run knew of the file: as it found
+// it, what its copy or move left at the target, and where the trash took it (or the file its
+// copy or move replaced).
+struct RunRow {
+    qint64 rowid;
+    QString path;
+    QString stamp;
+    QString process;
+    std::optional<FileIdentity> identity;
+    std::optional<FileIdentity> target;
+    std::optional<TrashRecord> trashed;
 };
 
 // A run that came to its end (or was stopped), as the status line tells it.
@@ -94,5 +109,10 @@ std::optional<QString> failureReason(Connection& connection, const QString& runT
 std::optional<Finished> lastFinished(Connection& connection);
 // The `limit` newest runs, newest first; none before the first run.
 QList<Recorded> recent(Connection& connection, int limit);
+// The rules the run `id` applied (as rulesText made them); none when there is no such run.
+std::optional<QString> rulesOf(Connection& connection, qint64 id);
+// The rows of `logTable` the run `id` wrote for the files it copied, moved or deleted (failed
+// ones aside), newest first.
+QList<RunRow> rowsOf(Connection& connection, const QString& logTable, qint64 id);
 
 }  // namespace RunHistory

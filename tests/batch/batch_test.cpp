@@ -350,8 +350,9 @@ TEST_F(BatchTest, ADatabaseOtherUsersCouldChangeIsNeverOpened) {
             u"/logs は他のユーザーが差し替えられる場所にあります。正しく設定を行なってください\n"_s);
 }
 
-// --runs lists what the history keeps, newest first, and changes nothing.
-TEST_F(BatchTest, ListsTheRecordedRunsNewestFirst) {
+// --runs lists what the history keeps, newest first, and changes nothing; --undo takes a run
+// back, or says what that would do.
+TEST_F(BatchTest, ListsTheRecordedRunsNewestFirstAndTakesOneBack) {
     writeSchedule(tree.values(), {u"月"_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);
     tree.addRule({u"001"_s, in, tree.dir(u"out"_s), u"log"_s, u"7"_s, u"移動"_s});
@@ -378,4 +379,16 @@ TEST_F(BatchTest, ListsTheRecordedRunsNewestFirst) {
                   u"     1  2003/03/29 09:05:07  "_s +
                   program + u"  完了 1 件\n"_s);
     EXPECT_EQ(tree.storedLogRows(), before);
+
+    const QString moved = tree.path(u"out/a.log"_s);
+    EXPECT_EQ(batch({u"--undo"_s, u"1"_s, u"--dry-run"_s}), kExitComplete);
+    EXPECT_EQ(out, u"  2003/03/01 10:00:00 移動取消 "_s + in +
+                       u"/a.log\n取消: 1 件を元に戻す予定です（何も変更していません）\n"_s);
+    EXPECT_TRUE(QFile::exists(moved));
+    EXPECT_EQ(batch({u"--undo"_s, u"1"_s}), kExitComplete);
+    EXPECT_TRUE(out.endsWith(u"取消: 1 件を元に戻しました\n"_s));
+    EXPECT_EQ(TempTree::read(in + u"/a.log"_s), "a");
+    EXPECT_EQ(batch({u"--undo"_s, u"99"_s}), kExitUnusable);
+    EXPECT_EQ(err, u"実行 99 の記録がありません\n"_s);
+    EXPECT_FALSE(parseBatchOptions({u"--undo"_s, u"x"_s}, QString()).error.isEmpty());
 }
