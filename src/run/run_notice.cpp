@@ -108,7 +108,11 @@ QString lastRunText(const RunHistory::Finished& run) {
     return u"前回 "_s + run.runText.mid(5, 11) + u' ' + finishedText(run);  // MM/dd HH:mm
 }
 
+QString recordedResultText(const RunHistory::Recorded& run) {
+    return run.finished ? finishedText(run.result) : u"未完了"_s;
+}
+
 QString recordedRunText(const RunHistory::Recorded& run) {
     return QString::number(run.id).rightJustified(6) + u"  "_s + run.result.runText + u"  "_s +
-           run.program + u"  "_s + (run.finished ? finishedText(run.result) : u"未完了"_s);
+           run.program + u"  "_s + recordedResultText(run);
 }

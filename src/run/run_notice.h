@@ -66,3 +66,5 @@ QString lastRunText(const RunHistory::Finished& run);
 // and what it came to ("  12  2026/12/07 13:04:12  sweeprun-batch  完了 3 件"; "未完了" for a
 // run that never finished).
 QString recordedRunText(const RunHistory::Recorded& run);
+// Its last part alone: what the run came to.
+QString recordedResultText(const RunHistory::Recorded& run);

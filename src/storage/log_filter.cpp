@@ -49,6 +49,11 @@ QString LogFilter::where() const {
         // Every time of the last day sorts before the next day's date alone.
         conditions << u"処理日時 < "_s + quoted(to.addDays(1).toString(u"yyyy/MM/dd"_s));
     }
+    if (run > 0) {
+        // Two runs in one second share a 処理日時: the rows are the run's own by their number.
+        conditions << u"rowid IN (SELECT row FROM quillon_file WHERE run_id = "_s +
+                          QString::number(run) + u")"_s;
+    }
     return conditions.isEmpty() ? QString() : u" WHERE "_s + conditions.join(u" AND "_s);
 }
 

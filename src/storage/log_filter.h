@@ -15,6 +15,7 @@ struct LogFilter {
     QString process;  // a 処理内容 as stored, kFailuresOnly, or empty for any
     QDate from;       // the run's day, first and last; an invalid date leaves that end open
     QDate to;
+    qint64 run = 0;  // the rows of this run only (its number in the history); 0 for every run
 
     // " WHERE …" for the log table, every value quoted; empty when nothing is set.
     QString where() const;

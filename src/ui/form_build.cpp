@@ -130,6 +130,14 @@ void Form_sweeprun::buildControls() {
     SearchButton->setToolTip(u"ログを検索 (Ctrl+F)"_s);
     SearchButton->setFocusPolicy(Qt::NoFocus);
     FilterBar = add(Frame10, u"FilterBar"_s, new LogFilterBar, 120, 240, 10215, 375);
+    // This window's own addition: the history of runs, to read the log run by run and take a
+    // run back; also from 前回.
+    HistoryButton = add(Frame10, u"HistoryButton"_s, new QToolButton, 8775, 0, 720, 255);
+    HistoryButton->setText(u"履歴"_s);
+    HistoryButton->setToolTip(u"実行履歴：実行ごとのログと、実行の取り消し"_s);
+    HistoryButton->setFocusPolicy(Qt::NoFocus);
+    LabelLast->setToolTip(u"クリックで実行履歴"_s);
+    LabelLast->installEventFilter(this);
     FilterBar->hide();
 
     Frame4 = frame(this, u"Frame4"_s, u"保守スケジュール設定"_s, 120, 3720, 10455, 1095);

@@ -14,7 +14,7 @@ void Form_sweeprun::ROAD_DSP_2() {
     refill(
         DataGrid2,
         [this] {
-            const QString where = FilterBar->filter().where();
+            const QString where = logFilter().where();
             m_logModel.setQuery(m_values.tbl_log, SqlText::selectLog(m_values.tbl_log, where),
                                 where);
         },
@@ -23,6 +23,12 @@ void Form_sweeprun::ROAD_DSP_2() {
             fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {},
                        {0});
         });
+}
+
+LogFilter Form_sweeprun::logFilter() const {
+    LogFilter filter = FilterBar->filter();
+    filter.run = m_shownRun;  // the run chosen in the history, if any
+    return filter;
 }
 
 void Form_sweeprun::showLogFiltered() {
@@ -41,7 +47,7 @@ void Form_sweeprun::saveLogCsv() {
     QSaveFile file(path);
     try {
         if (file.open(QIODevice::WriteOnly)) {
-            writeLogCsv(m_values, FilterBar->filter(), file);
+            writeLogCsv(m_values, logFilter(), file);
             if (file.commit()) {
                 return;
             }

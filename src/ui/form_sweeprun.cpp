@@ -10,7 +10,6 @@
 #include "schedule/schedule_store.h"
 #include "storage/storage_error.h"
 #include "text/number_text.h"
-#include "ui/preview_window.h"
 #include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
@@ -49,6 +48,8 @@ void Form_sweeprun::wireHandlers() {
     auto* preview = new QShortcut(Qt::CTRL | Qt::Key_P, this);
     connect(preview, &QShortcut::activated, this, &Form_sweeprun::openPreview);
     connect(PreviewButton, &QPushButton::clicked, this, &Form_sweeprun::openPreview);
+    // The history of runs.
+    connect(HistoryButton, &QToolButton::clicked, this, &Form_sweeprun::openHistory);
     // Searching the log.
     auto* find = new QShortcut(QKeySequence::Find, this);
     connect(find, &QShortcut::activated, this, [this] {
@@ -210,34 +211,6 @@ void Form_sweeprun::Timer1_Timer() {
     if (!m_runs.runIfDue(m_schedule)) {
         LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
     }
-}
-
-void Form_sweeprun::openPreview() {
-    if (Preview == nullptr) {
-        Preview = new PreviewWindow(m_values, m_fs, m_clock, this);
-        connect(Preview, &PreviewWindow::runNowRequested, this, &Form_sweeprun::runNow);
-        connect(&m_runs, &RunController::runStarted, Preview,
-                [this] { Preview->setRunAllowed(false); });
-        connect(&m_runs, &RunController::runFinished, Preview, [this] {
-            Preview->setRunAllowed(true);
-            if (Preview->isVisible()) {
-                Preview->plan(m_schedule);  // what is left for the next run
-            }
-        });
-        // Beside the window, as far as the screen allows, so the run it starts can be watched.
-        const QRect area = screen()->availableGeometry();
-        const QRect frame = frameGeometry();
-        const int room = area.right() - frame.right();
-        Preview->resize(std::max(Preview->width() / 2, std::min(Preview->width(), room)),
-                        Preview->height());
-        Preview->move(std::min(frame.right() + 1, area.right() + 1 - Preview->width()),
-                      frame.top());
-    }
-    Preview->setRunAllowed(!m_runs.running());
-    Preview->show();
-    Preview->raise();
-    Preview->activateWindow();
-    Preview->plan(m_schedule);
 }
 
 void Form_sweeprun::runNow() {

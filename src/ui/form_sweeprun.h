@@ -55,6 +55,8 @@ public:
     void openPreview();
     // 今すぐ実行: after the user's yes, a run of the stored rules now, like a scheduled one.
     void runNow();
+    // 実行履歴: the runs, newest first; one chosen shows its rows in the log list.
+    void openHistory();
 
     const Schedule& schedule() const { return m_schedule; }
     bool running() const { return m_runs.running(); }
@@ -102,11 +104,14 @@ public:
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
+    QToolButton* HistoryButton;              // 履歴: opens the history of runs
     class PreviewWindow* Preview = nullptr;  // made when first asked for
+    class HistoryWindow* History = nullptr;  // made when first asked for
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -117,7 +122,8 @@ private:
     // The log list fills its group, below the search line while that is open.
     void placeLogGrid();
     void saveLogCsv();
-    void showLogFiltered();  // the log list again, as the search line now asks
+    void showLogFiltered();       // the log list again, as the search line now asks
+    LogFilter logFilter() const;  // the search line's, and the run chosen in the history
     void applyStartupLayout();
     // What takes more than the room beside the buttons gets a point smaller, and a wrapping
     // label a second line after its "、", rather than be cut.
@@ -142,6 +148,7 @@ private:
     LogListModel m_logModel;
     RunController m_runs;
     bool m_resumeSchedule = false;    // the run under way was started in run mode
+    qint64 m_shownRun = 0;            // the run whose rows the log list shows; 0: every run
     bool m_positioningRules = false;  // the rule list moves its current row itself
     int m_layoutDecoration = -1;      // the frame height the layout was made for; -1 before it
     int m_logGridHeight = 0;          // the log list's height without the search line

@@ -2,9 +2,13 @@
 
 #include "run/live_count.h"
 #include "run/maintenance_run.h"
+#include "run/undo_run.h"
 #include "schedule/scheduled_minute.h"
 #include "storage/connection.h"
 #include "storage/storage_error.h"
+#include "text/number_text.h"
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,18 +62,56 @@ void RunController::start(const std::optional<QDateTime>& minute, const Schedule
         HandledCount observer(*handled);
         MaintenanceRun run(values, *fs, &observer);
         run.setScheduledMinute(minute);
-        const RunNotice notice = runNotice(run.EXEC_DEL(runAt, logDays), values.db_path, runAt);
-        return [this, notice] {
-            m_progress.stop();
-            emit runFinished(notice);
-            if (m_closeWanted) {
-                m_closeWanted = false;
-                emit closeWanted();
-            }
-        };
+        return finishing(runNotice(run.EXEC_DEL(runAt, logDays), values.db_path, runAt));
     });
     m_progress.start();
     emit runStarted();
+}
+
+void RunController::undo(qint64 id) {
+    if (running()) {
+        return;
+    }
+    m_handled = std::make_shared<std::atomic<qsizetype>>(0);
+    const QDateTime at = m_clock.now();
+    m_run.start([this, values = m_values, fs = &m_fs, handled = m_handled, id,
+                 at](const std::atomic<bool>&) -> BackgroundWork::Delivery {
+        HandledCount observer(*handled);
+        const UndoOutcome outcome = UndoRun(values, *fs, &observer).undo(id, at);
+        RunNotice notice;
+        notice.headline = at.toString(u"MM/dd HH:mm"_s) + u" の取消: "_s +
+                          (outcome.storageError.isEmpty() && !outcome.busy
+                               ? u"完了 "_s + countText(outcome.doneFiles) + u" 件"_s
+                               : u"中断"_s);
+        if (outcome.busy) {
+            notice.problems << runInProgressMessage(values.db_path);
+        }
+        if (!outcome.storageError.isEmpty()) {
+            notice.problems << outcome.storageError;
+        }
+        if (!outcome.failures.isEmpty()) {
+            notice.headline += u"、元に戻せない "_s + countText(outcome.failures.size()) + u" 件"_s;
+            QStringList lines;
+            for (const FileFailure& failure : outcome.failures.mid(0, 20)) {
+                lines << undoFailureText(failure);
+            }
+            notice.problems << lines.join(u'\n');
+        }
+        return finishing(notice);
+    });
+    m_progress.start();
+    emit runStarted();
+}
+
+BackgroundWork::Delivery RunController::finishing(const RunNotice& notice) {
+    return [this, notice] {
+        m_progress.stop();
+        emit runFinished(notice);
+        if (m_closeWanted) {
+            m_closeWanted = false;
+            emit closeWanted();
+        }
+    };
 }
 
 void RunController::countRule(const Rule& rule) {

@@ -31,6 +31,8 @@ public:
     bool runIfDue(const Schedule& schedule);
     // A run now, asked for by the user; the schedule gives the log's retention.
     void runNow(const Schedule& schedule);
+    // Takes run `id` back, as a run works: in the background, reported by the same signals.
+    void undo(qint64 id);
     // Counts what the rule would handle now (ruleCounted); a count under way is dropped.
     void countRule(const Rule& rule);
     void cancelCount() { m_count.cancel(); }
@@ -49,6 +51,9 @@ signals:
 
 private:
     void start(const std::optional<QDateTime>& minute, const Schedule& schedule);
+    // What a run's work hands back on the controller's thread: its notice, and a close that
+    // waited for it.
+    BackgroundWork::Delivery finishing(const RunNotice& notice);
 
     ModuleValues m_values;
     const Clock& m_clock;

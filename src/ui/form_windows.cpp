@@ -1,0 +1,72 @@
+// The windows beside the main one: the preview of the next run and the history of runs.
+#include <QEvent>
+#include <QScreen>
+
+#include "ui/form_sweeprun.h"
+#include "ui/history_window.h"
+#include "ui/preview_window.h"
+
+using namespace Qt::StringLiterals;
+
+void Form_sweeprun::openPreview() {
+    if (Preview == nullptr) {
+        Preview = new PreviewWindow(m_values, m_fs, m_clock, this);
+        connect(Preview, &PreviewWindow::runNowRequested, this, &Form_sweeprun::runNow);
+        connect(&m_runs, &RunController::runStarted, Preview,
+                [this] { Preview->setRunAllowed(false); });
+        connect(&m_runs, &RunController::runFinished, Preview, [this] {
+            Preview->setRunAllowed(true);
+            if (Preview->isVisible()) {
+                Preview->plan(m_schedule);  // what is left for the next run
+            }
+        });
+        // Beside the window, as far as the screen allows, so the run it starts can be watched.
+        const QRect area = screen()->availableGeometry();
+        const QRect frame = frameGeometry();
+        const int room = area.right() - frame.right();
+        Preview->resize(std::max(Preview->width() / 2, std::min(Preview->width(), room)),
+                        Preview->height());
+        Preview->move(std::min(frame.right() + 1, area.right() + 1 - Preview->width()),
+                      frame.top());
+    }
+    Preview->setRunAllowed(!m_runs.running());
+    Preview->show();
+    Preview->raise();
+    Preview->activateWindow();
+    Preview->plan(m_schedule);
+}
+
+void Form_sweeprun::openHistory() {
+    if (History == nullptr) {
+        History = new HistoryWindow(m_values, m_fs, m_clock, this);
+        connect(History, &HistoryWindow::runChosen, this, [this](qint64 id) {
+            m_shownRun = id;
+            showLogFiltered();
+        });
+        connect(
+            History, &HistoryWindow::undoPlanned, this, [this](qint64 id, const QString& summary) {
+                if (!m_runs.running() && m_prompts.confirm(u"実行 "_s + QString::number(id) +
+                                                           u" を元に戻しますか？\n"_s + summary)) {
+                    m_runs.undo(id);
+                }
+            });
+        // A run or an undo ends: the history has one run more.
+        connect(&m_runs, &RunController::runFinished, History, [this] {
+            if (History->isVisible()) {
+                History->refresh();
+            }
+        });
+    }
+    History->refresh();
+    History->show();
+    History->raise();
+    History->activateWindow();
+}
+
+bool Form_sweeprun::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == LabelLast && event->type() == QEvent::MouseButtonRelease) {
+        openHistory();  // 前回 leads to the history of runs
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
