@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 
 #include "storage/connection.h"
@@ -99,19 +103,22 @@ TEST_F(UndoRunTest, EveryFileComesBackAndASecondUndoChangesNothing) {
     EXPECT_EQ(files(), original);
 }
 
-// What is not exactly as the run left it stays, and says why: a file deleted for good, a moved
-// file changed since, a source name taken again by another file.
+// What is not exactly as the run left it stays, and says why: a file deleted for good, a copy
+// or a moved file changed since, a source name taken again by another file.
 TEST_F(UndoRunTest, NothingIsOverwrittenAndOnlyWhatTheRunLeftIsTouched) {
     keepDays(u"0"_s);
     const QString in = tree.dir(u"in"_s);
     const QString moved = tree.dir(u"moved"_s);
+    const QString copies = tree.dir(u"copies"_s);
     tree.addRule({u"001"_s, in, moved, u"txt"_s, u"7"_s, kMoveProcess});
-    tree.addRule({u"002"_s, in, u""_s, u"log"_s, u"7"_s, kDeleteProcess});
+    tree.addRule({u"002"_s, in, copies, u"log"_s, u"7"_s, kCopyProcess});
+    tree.addRule({u"003"_s, in, u""_s, u"log"_s, u"7"_s, kDeleteProcess});
     tree.file(u"in/gone.log"_s, "gone", kOld);
     tree.file(u"in/changed.txt"_s, "changed", kOld);
     tree.file(u"in/taken.txt"_s, "taken", kOld);
     const qint64 id = run();
     tree.file(u"moved/changed.txt"_s, "changed since the run", kOld);
+    tree.file(u"copies/gone.log"_s, "the copy, written to since", kOld);
     tree.file(u"in/taken.txt"_s, "a new file of that name", kOld);
 
     const UndoOutcome outcome = undo(id);
@@ -121,12 +128,52 @@ TEST_F(UndoRunTest, NothingIsOverwrittenAndOnlyWhatTheRunLeftIsTouched) {
     }
     EXPECT_EQ(reasons,
               (QStringList{u"gone.log を元に戻せません（ごみ箱を使わずに削除されました）"_s,
+                           u"gone.log を元に戻せません（実行の後に変更されています）"_s,
                            u"taken.txt を元に戻せません（元の場所に別のファイルがあります）"_s,
                            u"changed.txt を元に戻せません（実行の後に変更されています）"_s}));
     EXPECT_EQ(outcome.goneForGood, 1);
+    EXPECT_EQ(TempTree::read(tree.path(u"copies/gone.log"_s)), "the copy, written to since");
     EXPECT_EQ(TempTree::read(tree.path(u"in/taken.txt"_s)), "a new file of that name");
     EXPECT_EQ(TempTree::read(tree.path(u"moved/taken.txt"_s)), "taken");
     EXPECT_EQ(TempTree::read(tree.path(u"moved/changed.txt"_s)), "changed since the run");
     EXPECT_FALSE(QFile::exists(tree.path(u"in/changed.txt"_s)));
     EXPECT_EQ(undo(id + 99).missing, true);
+}
+
+// An undo killed half-way leaves every file either back or where the run left it; taken back
+// again, the rest comes back and nothing is taken back twice.
+TEST_F(UndoRunTest, AnUndoKilledHalfWayFinishesWhenTakenBackAgain) {
+    keepDays(u"0"_s);
+    const QString in = tree.dir(u"in"_s);
+    const QString moved = tree.dir(u"moved"_s);
+    tree.addRule({u"001"_s, in, moved, u"log"_s, u"7"_s, kMoveProcess});
+    QStringList names;
+    for (int i = 0; i < 6; ++i) {
+        names << u"f%1.log"_s.arg(i);
+        tree.file(u"in/"_s + names.last(), names.last().toUtf8(), kOld);
+    }
+    const qint64 id = run();
+    const pid_t child = fork();
+    if (child == 0) {
+        recorder.afterFile = [](const FileReport&) {
+            static int files = 0;
+            if (++files == 3) {
+                _exit(0);  // killed after its third file
+            }
+        };
+        undo(id);
+        _exit(1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(QDir(in).entryList(QDir::Files).size(), 3);
+
+    const UndoOutcome rest = undo(id);
+    EXPECT_TRUE(rest.failures.isEmpty());
+    EXPECT_EQ(rest.doneFiles, 3);
+    for (const QString& name : names) {
+        EXPECT_EQ(TempTree::read(in + u'/' + name), name.toUtf8());
+    }
+    EXPECT_TRUE(QDir(moved).isEmpty());
 }
