@@ -115,6 +115,7 @@ protected:
 
 private:
     void buildControls();
+    void placeBeside(QWidget* window);
     void wireHandlers();
     void showRunStarted();
     void showRunFinished(const RunNotice& notice);

@@ -8,6 +8,16 @@
 
 using namespace Qt::StringLiterals;
 
+void Form_sweeprun::placeBeside(QWidget* window) {
+    // Beside the main window, as far as the screen allows, so what it starts can be watched.
+    const QRect area = screen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    const int room = area.right() - frame.right();
+    window->resize(std::max(window->width() / 2, std::min(window->width(), room)),
+                   window->height());
+    window->move(std::min(frame.right() + 1, area.right() + 1 - window->width()), frame.top());
+}
+
 void Form_sweeprun::openPreview() {
     if (Preview == nullptr) {
         Preview = new PreviewWindow(m_values, m_fs, m_clock, this);
@@ -20,14 +30,7 @@ void Form_sweeprun::openPreview() {
                 Preview->plan(m_schedule);  // what is left for the next run
             }
         });
-        // Beside the window, as far as the screen allows, so the run it starts can be watched.
-        const QRect area = screen()->availableGeometry();
-        const QRect frame = frameGeometry();
-        const int room = area.right() - frame.right();
-        Preview->resize(std::max(Preview->width() / 2, std::min(Preview->width(), room)),
-                        Preview->height());
-        Preview->move(std::min(frame.right() + 1, area.right() + 1 - Preview->width()),
-                      frame.top());
+        placeBeside(Preview);
     }
     Preview->setRunAllowed(!m_runs.running());
     Preview->show();
@@ -58,6 +61,9 @@ void Form_sweeprun::openHistory() {
         });
     }
     History->refresh();
+    if (!History->isVisible()) {
+        placeBeside(History);
+    }
     History->show();
     History->raise();
     History->activateWindow();

@@ -68,11 +68,12 @@ HistoryWindow::HistoryWindow(const ModuleValues& values, FileSystem& fs, const C
 
 void HistoryWindow::refresh() {
     QList<RunHistory::Recorded> runs;
+    QString problem;
     try {
         Connection connection(m_values);
         runs = RunHistory::recent(connection, 200);
     } catch (const StorageError& error) {
-        Status->setText(error.message());
+        problem = error.message();
     }
     const QSignalBlocker quiet(List);
     List->setRowCount(static_cast<int>(runs.size()));
@@ -89,6 +90,7 @@ void HistoryWindow::refresh() {
     List->setCurrentCell(-1, -1);
     List->clearSelection();
     UndoButton->setEnabled(false);
+    Status->setText(problem);
     emit runChosen(0);
 }
 
