@@ -57,6 +57,21 @@ Connection::~Connection() {
     QSqlDatabase::removeDatabase(m_name);
 }
 
+QSqlQuery Connection::bound(const QString& sql, const QVariantList& values) {
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        throw StorageError::fromSql(query.lastError());
+    }
+    return query;
+}
+
 void Connection::Execute(const QString& sql) {
     QSqlQuery query(m_db);
     if (!query.exec(sql)) {

@@ -3,6 +3,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
+#include <QVariantList>
 
 #include "storage/module_values.h"
 
@@ -17,6 +18,8 @@ public:
 
     // Applies one statement at once; rows it yields are discarded.
     void Execute(const QString& sql);
+    // Runs one statement with `values` bound in their order, forward only; its rows to read.
+    QSqlQuery bound(const QString& sql, const QVariantList& values = {});
 
     void begin();
     void commit();

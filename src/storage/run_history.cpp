@@ -23,18 +23,7 @@ QString utcText(const QDateTime& at) {
 }
 
 QSqlQuery run(Connection& connection, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        throw StorageError::fromSql(query.lastError());
-    }
-    for (const QVariant& value : values) {
-        query.addBindValue(value);
-    }
-    if (!query.exec()) {
-        throw StorageError::fromSql(query.lastError());
-    }
-    return query;
+    return connection.bound(sql, values);
 }
 
 // Every row the query yields, each made by `read`.

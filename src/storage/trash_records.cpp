@@ -1,11 +1,9 @@
 #include "storage/trash_records.h"
 
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include "storage/connection.h"
-#include "storage/storage_error.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,16 +26,10 @@ QString recordText() {
 }
 
 QList<TrashRecord> trashedBefore(Connection& connection, const QString& before) {
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(u"SELECT id, trash, name, device, inode, size, mtime FROM quillon_trash"
-                       u" WHERE trashed < ? ORDER BY id"_s)) {
-        throw StorageError::fromSql(query.lastError());
-    }
-    query.addBindValue(before);
-    if (!query.exec()) {
-        throw StorageError::fromSql(query.lastError());
-    }
+    QSqlQuery query = connection.bound(
+        u"SELECT id, trash, name, device, inode, size, mtime"
+        u" FROM quillon_trash WHERE trashed < ? ORDER BY id"_s,
+        {before});
     QList<TrashRecord> records;
     while (query.next()) {
         records.append({query.value(0).toLongLong(),
