@@ -1,12 +1,13 @@
 #include "batch/batch_command.h"
 
+#include "batch/batch_history.h"
+
 #include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "run/maintenance_run.h"
 #include "run/run_notice.h"
 #include "run/run_plan.h"
-#include "run/undo_run.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_store.h"
 #include "schedule/scheduled_minute.h"
@@ -113,79 +114,6 @@ std::optional<QDateTime> scheduledNow(const ModuleValues& values, const QDateTim
     }
     const std::optional<Schedule> schedule = readStoredSchedule(readOnlyValues(values));
     return schedule ? dueMinute(at, *schedule) : std::nullopt;
-}
-
-// Prints each file an undo takes back, or why it cannot.
-class UndoPrinter : public RunObserver {
-public:
-    explicit UndoPrinter(QTextStream& out) : m_out(out) {}
-    void fileHandled(const FileReport& report) override {
-        if (report.status == FileStatus::Failed) {
-            m_out << undoFailureText({{}, report.rule.process, report.path, report.reason});
-        } else {
-            m_out << u"  "_s << report.stamp << u' ' << report.rule.process << u' ' << report.path;
-        }
-        m_out << u'\n';
-    }
-
-private:
-    QTextStream& m_out;
-};
-
-// Takes the run back (or, dry, tells what that would do): exit 0 when every file came back.
-int undoRun(const BatchOptions& options, const ModuleValues& values, FileSystem& fs,
-            const QDateTime& at, QTextStream& out, QTextStream& err) {
-    if (!QFileInfo::exists(values.db_path)) {
-        err << missingDatabaseMessage(values.db_path) << u'\n';
-        return kExitUnusable;
-    }
-    UndoPrinter printer(out);
-    const UndoOutcome outcome =
-        UndoRun(values, fs, &printer, options.dryRun ? RunMode::Dry : RunMode::Real)
-            .undo(options.undo, at);
-    out.flush();
-    if (outcome.missing) {
-        err << u"実行 "_s << options.undo << u" の記録がありません\n"_s;
-        return kExitUnusable;
-    }
-    if (outcome.busy) {
-        err << runInProgressMessage(values.db_path) << u'\n';
-        return kExitBusy;
-    }
-    if (!outcome.storageError.isEmpty()) {
-        err << outcome.storageError << u'\n';
-        return kExitUnusable;
-    }
-    out << u"取消: "_s << outcome.doneFiles
-        << (options.dryRun ? u" 件を元に戻す予定です（何も変更していません）\n"_s
-                           : u" 件を元に戻しました\n"_s);
-    if (!outcome.failures.isEmpty()) {
-        err << outcome.failures.size() << u" 件は元に戻せません"_s;
-        if (outcome.goneForGood > 0) {
-            err << u"（うち完全に削除されたもの "_s << outcome.goneForGood << u" 件）"_s;
-        }
-        err << u'\n';
-        return kExitFailures;
-    }
-    return kExitComplete;
-}
-
-// The recorded runs, newest first, read without changing anything.
-int listRuns(const ModuleValues& values, QTextStream& out, QTextStream& err) {
-    if (!QFileInfo::exists(values.db_path)) {
-        err << missingDatabaseMessage(values.db_path) << u'\n';
-        return kExitUnusable;
-    }
-    try {
-        Connection connection(readOnlyValues(values));
-        for (const RunHistory::Recorded& run : RunHistory::recent(connection, 50)) {
-            out << recordedRunText(run) << u'\n';
-        }
-    } catch (const StorageError& error) {
-        err << error.message() << u'\n';
-        return kExitUnusable;
-    }
-    return kExitComplete;
 }
 
 }  // namespace
