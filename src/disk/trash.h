@@ -11,10 +11,10 @@
 #include "disk/file_system.h"
 #include "disk/unique_fd.h"
 
-// The running user's trash, as the freedesktop.org Trash specification lays it out, so a file
+// The running user's trash, in the freedesktop.org layout file managers share, so a file
 // manager lists what is in it and can put it back. A file goes to the trash of its own file
 // system, never copied across: the home trash ($XDG_DATA_HOME/Trash) where it shares that file
-// system, else $topdir/.Trash/$uid where $topdir/.Trash passes the specification's checks, else
+// system, else $topdir/.Trash/$uid where $topdir/.Trash is a sticky folder and no link, else
 // $topdir/.Trash-$uid. Every folder of it must be the user's own and no link; anything else
 // is not used.
 class Trash {
