@@ -66,12 +66,14 @@ FileResult Trash::enter(int directory, const char* name, const struct stat& expe
                         const QByteArray& originalPath, const QDateTime& deletedAt, bool asLink,
                         TrashEntry& entry) {
     const std::lock_guard lock(m_mutex);
-    const Place& place = placeFor(directory, expected.st_dev);
-    if (!place.problem.isEmpty()) {
-        return {ENOTSUP, cannot(place.problem)};
-    }
+    const Place* found = &placeFor(directory, expected.st_dev);
+    bool lookedAgain = false;
     const QByteArray description = trashInfo(originalPath, deletedAt);
     for (int number = 1; number <= 1000; ++number) {
+        if (!found->problem.isEmpty()) {
+            return {ENOTSUP, cannot(found->problem)};
+        }
+        const Place& place = *found;
         // A name nothing in the trash has: its description is made first, and only once.
         const QByteArray trashName =
             number == 1 ? QByteArray(name) : QByteArray(name) + '_' + QByteArray::number(number);
@@ -80,6 +82,15 @@ FileResult Trash::enter(int directory, const char* name, const struct stat& expe
                                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!info.valid()) {
             if (errno == EEXIST) {
+                continue;
+            }
+            // The trash found before was removed whole by the user since: it is looked for, and
+            // made, again, once.
+            if (errno == ENOENT && !lookedAgain) {
+                lookedAgain = true;
+                m_places.erase(expected.st_dev);
+                found = &placeFor(directory, expected.st_dev);
+                --number;
                 continue;
             }
             return {errno, cannot(FileResult::fromErrno(errno).reason)};

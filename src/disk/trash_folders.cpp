@@ -100,17 +100,11 @@ Trash::Trash(QByteArray home) : m_home(std::move(home)) {
 }
 
 const Trash::Place& Trash::placeFor(int directory, dev_t device) {
-    // A trash found before serves as long as it stands: one emptied away by the user, or one
-    // that could not be used, is looked for again, so a window that runs for months never
-    // keeps a stale answer.
-    if (const auto found = m_places.find(device); found != m_places.end()) {
-        struct stat files {};
-        struct stat info {};
-        if (found->second.problem.isEmpty() && ::fstat(found->second.files.get(), &files) == 0 &&
-            ::fstat(found->second.info.get(), &info) == 0 && files.st_nlink > 0 &&
-            info.st_nlink > 0) {
-            return found->second;
-        }
+    // A trash found before serves again; one that could not be used is looked for again, so a
+    // window that runs for months never keeps a stale answer (see forget for one removed).
+    if (const auto found = m_places.find(device);
+        found != m_places.end() && found->second.problem.isEmpty()) {
+        return found->second;
     }
     Place& place = m_places[device];
     place = Place{};
