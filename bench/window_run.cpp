@@ -19,7 +19,7 @@ class SilentPrompts : public Prompts {
 public:
     void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
     void notify(const QString& text, const QRect&) override { message(text); }
-    bool confirm(const QString&) override { return false; }
+    bool confirm(const QString&, QWidget*) override { return false; }
     QString choosePath(const QString&) override { return {}; }
     QString chooseSaveFile(const QString&) override { return {}; }
 };

@@ -19,7 +19,7 @@ class SilentPrompts : public Prompts {
 public:
     void message(const QString&) override {}
     void notify(const QString&, const QRect&) override {}
-    bool confirm(const QString&) override { return false; }
+    bool confirm(const QString&, QWidget*) override { return false; }
     QString choosePath(const QString&) override { return {}; }
     QString chooseSaveFile(const QString&) override { return {}; }
 };

@@ -17,6 +17,15 @@ int countRows(Connection& connection, const QString& sql) {
     return rows;
 }
 
+bool hasRule(Connection& connection, const QString& table, const QString& order) {
+    for (const Rule& rule : readRules(connection, table)) {
+        if (rule.order == order) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 QString orderNumber(int position) {
@@ -69,9 +78,26 @@ QString RuleTable::registerRule(const Rule& entry, const QString& order, bool ov
     return label;
 }
 
-void RuleTable::deleteRule(const QString& order) {
+bool RuleTable::changeRule(const QString& order, const Rule& entry) {
     Connection connection(m_values);
     Transaction transaction(connection);
+    if (!hasRule(connection, m_values.tbl_rule, order.trimmed())) {
+        return false;
+    }
+    connection.Execute(SqlText::deleteOrder(m_values.tbl_rule, order.trimmed()));
+    connection.Execute(SqlText::insertValues(
+        m_values.tbl_rule, {order.trimmed(), entry.source, entry.destination, entry.extension,
+                            entry.retention, entry.process}));
+    transaction.commit();
+    return true;
+}
+
+bool RuleTable::deleteRule(const QString& order) {
+    Connection connection(m_values);
+    Transaction transaction(connection);
+    if (!hasRule(connection, m_values.tbl_rule, order.trimmed())) {
+        return false;
+    }
     connection.Execute(SqlText::deleteOrder(m_values.tbl_rule, order.trimmed()));
     QStringList orders;
     for (Recordset all(connection, SqlText::selectOrders(m_values.tbl_rule, false)); !all.eof();
@@ -84,6 +110,7 @@ void RuleTable::deleteRule(const QString& order) {
         m_yield();
     }
     transaction.commit();
+    return true;
 }
 
 RuleTable::Position RuleTable::position(const QString& order) {

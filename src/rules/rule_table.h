@@ -6,8 +6,9 @@
 #include "storage/module_values.h"
 #include "storage/rule_row.h"
 
-// Registration and deletion in the rule table. Each runs in one transaction: a failure part-way
-// leaves the table exactly as it was, so no "_0" number is ever left behind. Throws StorageError.
+// Registration, change and deletion in the rule table. Each runs in one transaction: a failure
+// part-way leaves the table exactly as it was, so no "_0" number is ever left behind. Throws
+// StorageError.
 class RuleTable {
 public:
     // yield is called after each renumbered row, so the window can repaint.
@@ -20,8 +21,12 @@ public:
     // first deleting the identical rules when `overwrite`, renumbers every rule 001… and
     // returns the number the entry received.
     QString registerRule(const Rule& entry, const QString& order, bool overwrite);
-    // Deletes the rule numbered `order` and closes the gap.
-    void deleteRule(const QString& order);
+    // Replaces the content of the rule numbered `order` with the entry; its place stays.
+    // False, changing nothing, when there is no such rule.
+    bool changeRule(const QString& order, const Rule& entry);
+    // Deletes the rule numbered `order` and closes the gap. False, changing nothing, when there
+    // is no such rule.
+    bool deleteRule(const QString& order);
 
     // How many rules there are, and how many of them come before `order`.
     struct Position {

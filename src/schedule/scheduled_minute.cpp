@@ -73,3 +73,10 @@ std::optional<QDateTime> dueMinute(const QDateTime& now, const Schedule& schedul
     }
     return QDateTime::fromSecsSinceEpoch(start, Qt::UTC);
 }
+
+int msecsToNextMinute(const QDateTime& now) {
+    // A timer may fire a few milliseconds early; the margin keeps it in the new minute.
+    constexpr int kMargin = 100;
+    const QTime time = now.time();
+    return 60000 - (time.second() * 1000 + time.msec()) + kMargin;
+}

@@ -21,3 +21,7 @@ bool isScheduledMinute(const QDateTime& now, const Schedule& schedule);
 // change skips it, the first minute after the jump is due instead, as cron does. The hour and
 // minute are compared as two-character texts, so a stored hour "9" never matches.
 std::optional<QDateTime> dueMinute(const QDateTime& now, const Schedule& schedule);
+
+// How long the minute timer waits from `now`, in milliseconds, to fire a moment after the
+// clock's next minute begins: never in the minute it fires from, and never a whole minute late.
+int msecsToNextMinute(const QDateTime& now);

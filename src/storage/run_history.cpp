@@ -195,16 +195,17 @@ std::optional<QString> failureReason(Connection& connection, const QString& runT
     return reasons.isEmpty() ? std::nullopt : std::optional(reasons.first());
 }
 
-std::optional<Finished> lastFinished(Connection& connection) {
+std::optional<Recorded> lastFinished(Connection& connection) {
     if (!tableExists(connection, kTable)) {
         return std::nullopt;
     }
     QSqlQuery query =
-        run(connection, u"SELECT run_text, handled, failed, message FROM "_s + kTable +
+        run(connection, u"SELECT id, program, run_text, handled, failed, message FROM "_s + kTable +
                             u" WHERE finished IS NOT NULL ORDER BY id DESC LIMIT 1"_s);
-    const QList<Finished> last = readAll(query, [](const QSqlQuery& row) {
-        return Finished{row.value(0).toString(), row.value(1).toLongLong(),
-                        row.value(2).toLongLong(), row.value(3).toString()};
+    const QList<Recorded> last = readAll(query, [](const QSqlQuery& row) {
+        return Recorded{row.value(0).toLongLong(), row.value(1).toString(), true,
+                        Finished{row.value(2).toString(), row.value(3).toLongLong(),
+                                 row.value(4).toLongLong(), row.value(5).toString()}};
     });
     return last.isEmpty() ? std::nullopt : std::optional(last.first());
 }

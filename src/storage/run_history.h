@@ -106,7 +106,7 @@ void markChecked(Connection& connection, qint64 id);
 std::optional<QString> failureReason(Connection& connection, const QString& runText,
                                      const QString& path);
 // The run of any program that finished last; nothing before the first run.
-std::optional<Finished> lastFinished(Connection& connection);
+std::optional<Recorded> lastFinished(Connection& connection);
 // The `limit` newest runs, newest first; none before the first run.
 QList<Recorded> recent(Connection& connection, int limit);
 // The rules the run `id` applied (as rulesText made them); none when there is no such run.

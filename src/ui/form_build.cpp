@@ -118,7 +118,7 @@ void Form_sweeprun::buildControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
     Timer1->setTimerType(Qt::PreciseTimer);  // a coarse timer may slip past a whole minute
-    Timer1->setInterval(60000);
+    Timer1->setSingleShot(true);             // each tick sets the next for the clock's minute
 
     Frame10 = frame(this, u"Frame10"_s, u"実行ログ"_s, 120, 840, 10455, 2775);
     DataGrid2 = add(Frame10, u"DataGrid2"_s, grid(), 120, 240, 10215, 2415);
@@ -177,9 +177,13 @@ void Form_sweeprun::buildControls() {
     Text3 = add(Frame8, u"Text3"_s, new QLineEdit, 120, 240, 975, 375);
     Frame9 = frame(Frame2, u"Frame9"_s, u"残存日数"_s, 5160, 240, 1215, 735);
     Text2 = add(Frame9, u"Text2"_s, new QLineEdit, 120, 240, 975, 390);
-    Command3 = add(Frame2, u"Command3"_s, new QPushButton(u"登録"_s), 7320, 360, 1215, 615);
+    Command3 = add(Frame2, u"Command3"_s, new QPushButton(u"登録"_s), 6600, 360, 1155, 615);
     setFace(Command3, QColor(192, 255, 192));
-    Command4 = add(Frame2, u"Command4"_s, new QPushButton(u"削除"_s), 9120, 360, 1215, 615);
+    // This window's own addition: the rule in the editor changed in its place.
+    ChangeButton = add(Frame2, u"ChangeButton"_s, new QPushButton(u"変更"_s), 7890, 360, 1155, 615);
+    setFace(ChangeButton, QColor(192, 224, 255));
+    ChangeButton->setToolTip(u"一覧で選んだ規則を、入力した内容に置き換える"_s);
+    Command4 = add(Frame2, u"Command4"_s, new QPushButton(u"削除"_s), 9180, 360, 1155, 615);
     setFace(Command4, QColor(255, 192, 192));
     Frame1 = frame(Frame2, u"Frame1"_s, u"元ディレクトリ"_s, 120, 1080, 5055, 735);
     Text1 = add(Frame1, u"Text1"_s, new QLineEdit, 120, 240, 3975, 390);
@@ -198,10 +202,10 @@ void Form_sweeprun::buildControls() {
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
     const QList<QWidget*> focusOrder = {
-        Command2,  PreviewButton, Command7,  DataGrid2,  Check1[0],  Check1[1], Check1[2],
-        Check1[3], Check1[4],     Check1[5], Check1[6],  Combo1,     Combo2,    Text6,
-        Text4,     Text1,         Command1,  Text3,      Text2,      DataGrid1, Command3,
-        Command4,  Text5,         Command5,  Option1[0], Option1[1], Option1[2]};
+        Command2,     PreviewButton, Command7,  DataGrid2, Check1[0],  Check1[1],  Check1[2],
+        Check1[3],    Check1[4],     Check1[5], Check1[6], Combo1,     Combo2,     Text6,
+        Text4,        Text1,         Command1,  Text3,     Text2,      DataGrid1,  Command3,
+        ChangeButton, Command4,      Text5,     Command5,  Option1[0], Option1[1], Option1[2]};
     for (qsizetype i = 1; i < focusOrder.size(); ++i) {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }
@@ -268,9 +272,9 @@ void Form_sweeprun::setEditorsEnabled(bool enable) {
     for (QRadioButton* option : Option1) {
         option->setEnabled(enable);
     }
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{Combo1, Combo2, Text2, Text3, Text4, Text6, Command1,
-                                         Command2, Command3, Command4, Command5, DataGrid1}) {
+    for (QWidget* widget : std::initializer_list<QWidget*>{
+             Combo1, Combo2, Text2, Text3, Text4, Text6, Command1, Command2, Command3, ChangeButton,
+             Command4, Command5, DataGrid1}) {
         widget->setEnabled(enable);
     }
 }

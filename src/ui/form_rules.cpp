@@ -1,4 +1,4 @@
-// The rule editor's handlers: the rule list, and registering and deleting rules.
+// The rule editor's handlers: the rule list, and registering, changing and deleting rules.
 #include <QCoreApplication>
 #include <QDir>
 #include <QScopedValueRollback>
@@ -51,14 +51,22 @@ Rule Form_sweeprun::ruleEntry() const {
             process};
 }
 
+bool Form_sweeprun::entryRefused(const Rule& entry) {
+    const auto failure = checkRule(entry, m_fs);
+    if (!failure) {
+        return false;
+    }
+    m_prompts.message(failure->message);
+    QWidget* const fields[] = {Text2, Text3, Option1[0], nullptr};  // in RuleField's order
+    if (QWidget* field = fields[static_cast<int>(failure->field)]) {
+        field->setFocus();
+    }
+    return true;
+}
+
 void Form_sweeprun::Command3_Click() {
     const Rule entry = ruleEntry();
-    if (const auto failure = checkRule(entry, m_fs)) {
-        m_prompts.message(failure->message);
-        QWidget* const fields[] = {Text2, Text3, Option1[0], nullptr};  // in RuleField's order
-        if (QWidget* field = fields[static_cast<int>(failure->field)]) {
-            field->setFocus();
-        }
+    if (entryRefused(entry)) {
         return;
     }
     try {
@@ -73,19 +81,61 @@ void Form_sweeprun::Command3_Click() {
         }
         Label1->setText(table.registerRule(entry, Label1->text(), !identical.isEmpty()));
         ROAD_DSP(Label1->text());
+        rulesChanged();
+    } catch (const StorageError& error) {
+        reportStorage(error);
+    }
+}
+
+void Form_sweeprun::changeRule() {
+    const Rule entry = ruleEntry();
+    const QString order = Label1->text().trimmed();
+    if (order.isEmpty()) {
+        m_prompts.message(u"変更する規則を一覧から選んでください"_s);
+        return;
+    }
+    if (entryRefused(entry)) {
+        return;
+    }
+    try {
+        RuleTable table = ruleTable();
+        // Two rules of one content would be one rule to the renumbering.
+        if (const QString identical = table.findIdentical(entry);
+            !identical.isEmpty() && identical != order) {
+            m_prompts.message(u"同じ内容の規則が順序 "_s + identical + u" にあります"_s);
+            return;
+        }
+        if (!m_prompts.confirm(u"順序 "_s + order + u" を変更しますか?"_s)) {
+            return;
+        }
+        if (!table.changeRule(order, entry)) {
+            m_prompts.message(u"変更する規則を一覧から選んでください"_s);
+        }
+        ROAD_DSP(order);
+        showHighlightedRule();
+        rulesChanged();
     } catch (const StorageError& error) {
         reportStorage(error);
     }
 }
 
 void Form_sweeprun::Command4_Click() {
+    const QString order = Label1->text().trimmed();
+    const QString none = u"削除する規則を一覧から選んでください"_s;
+    if (order.isEmpty()) {
+        m_prompts.message(none);
+        return;
+    }
     if (!m_prompts.confirm(u"削除しますか?"_s)) {
         return;
     }
     try {
-        RuleTable table = ruleTable();
-        table.deleteRule(Label1->text());
-        ROAD_DSP(Label1->text());
+        if (!ruleTable().deleteRule(order)) {
+            m_prompts.message(none);
+        }
+        ROAD_DSP(order);
+        showHighlightedRule();
+        rulesChanged();
     } catch (const StorageError& error) {
         reportStorage(error);
     }
@@ -101,6 +151,28 @@ void Form_sweeprun::Command1_Click() {
 
 void Form_sweeprun::Command5_Click() {
     chooseDirectory(Text5);
+}
+
+void Form_sweeprun::showHighlightedRule() {
+    if (DataGrid1->selectionModel()->isRowSelected(DataGrid1->currentIndex().row())) {
+        DataGrid1_SelChange();
+    } else {
+        clearRuleEditor();
+    }
+}
+
+void Form_sweeprun::clearRuleEditor() {
+    DataGrid1->clearSelection();
+    DataGrid1->setCurrentIndex({});
+    for (QLineEdit* box : {Text1, Text5, Text3, Text2}) {
+        box->clear();
+    }
+    Label1->clear();
+    for (QRadioButton* option : Option1) {
+        option->setAutoExclusive(false);
+        option->setChecked(false);
+        option->setAutoExclusive(true);
+    }
 }
 
 void Form_sweeprun::DataGrid1_SelChange() {

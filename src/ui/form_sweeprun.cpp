@@ -4,12 +4,15 @@
 #include <QHeaderView>
 #include <QShortcut>
 
+#include "run/run_notice.h"
 #include "schedule/next_run_text.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
+#include "schedule/scheduled_minute.h"
 #include "storage/storage_error.h"
 #include "text/number_text.h"
+#include "ui/preview_window.h"
 #include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
@@ -38,6 +41,9 @@ void Form_sweeprun::wireHandlers() {
     connect(Command2, &QPushButton::clicked, this, &Form_sweeprun::Command2_Click);
     connect(Command7, &QPushButton::clicked, this, &Form_sweeprun::Command7_Click);
     connect(Timer1, &QTimer::timeout, this, &Form_sweeprun::Timer1_Timer);
+    m_clockWatch.setInterval(1000);
+    connect(&m_clockWatch, &QTimer::timeout, this, &Form_sweeprun::followClock);
+    m_clockWatch.start();
     connect(&m_runs, &RunController::runStarted, this, &Form_sweeprun::showRunStarted);
     connect(&m_runs, &RunController::runProgressed, this, [this](qsizetype files) {
         LabelNext->setText(u"実行中 "_s + countText(files) + u" 件"_s);
@@ -84,6 +90,7 @@ void Form_sweeprun::wireHandlers() {
     // The rule editor's buttons.
     connect(Command1, &QPushButton::clicked, this, &Form_sweeprun::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);
+    connect(ChangeButton, &QPushButton::clicked, this, &Form_sweeprun::changeRule);
     connect(Command4, &QPushButton::clicked, this, &Form_sweeprun::Command4_Click);
     connect(Command5, &QPushButton::clicked, this, &Form_sweeprun::Command5_Click);
     // A rule picked in the list by the user, with the mouse or the keyboard; the list's own
@@ -114,18 +121,19 @@ void Form_sweeprun::Form_Load() {
     } catch (const StorageError& error) {
         reportStorage(error);
     }
+    clearRuleEditor();  // nothing is picked yet
     showLastRun();
     combo_set();
     Timer1->stop();
-    Timer1->setInterval(60000);
     set_read();
     Command2_Click();
 }
 
 void Form_sweeprun::fnc_set(const QString& mode) {
     const bool runMode = mode.toUpper() == u"OFF"_s;
+    m_runMode = runMode;
     if (runMode) {
-        Timer1->start();
+        alignTimer();
     } else {
         Timer1->stop();
     }
@@ -190,6 +198,7 @@ void Form_sweeprun::Command2_Click() {
     if (set_write() == 0) {
         set_read();
         fnc_set(u"off"_s);
+        rulesChanged();  // the schedule, and the trash's days, may be new
     }
 }
 
@@ -198,14 +207,62 @@ void Form_sweeprun::Command7_Click() {
 }
 
 void Form_sweeprun::showLastRun() {
-    if (const QString text = m_runs.lastRunText(); !text.isEmpty()) {
-        showFitted(LabelLast, text);
+    m_statusMinute = m_clock.now();
+    const std::optional<RunHistory::Recorded> last = m_runs.lastRun();
+    if (last) {
+        showFitted(LabelLast, lastRunText(last->result));
+    }
+    // A run of any program, this window's included, may have changed the tree and the log.
+    const qint64 id = last ? last->id : 0;
+    const bool seenBefore = m_lastRunSeen >= 0;
+    if (id == m_lastRunSeen) {
+        return;
+    }
+    m_lastRunSeen = id;
+    if (seenBefore && !m_runs.running()) {
+        try {
+            ROAD_DSP_2();
+        } catch (const StorageError&) {
+            // The list stays as it was; the next action on the store says what is wrong.
+        }
+        rulesChanged();
+    }
+}
+
+void Form_sweeprun::rulesChanged() {
+    if (Preview != nullptr && Preview->isVisible()) {
+        Preview->plan(m_schedule);
+    }
+    m_countSettle.start();  // the live count, once more
+}
+
+void Form_sweeprun::alignTimer() {
+    const QDateTime now = m_clock.now();
+    const int wait = msecsToNextMinute(now);
+    m_nextTick = now.addMSecs(wait);
+    Timer1->start(wait);
+}
+
+void Form_sweeprun::followClock() {
+    const QDateTime now = m_clock.now();
+    if (Timer1->isActive()) {
+        // The timer counts real time; a clock stepped forward or back no longer meets it at
+        // the minute. The tick that comes now finds out what is due and sets it again.
+        if (std::abs(now.msecsTo(m_nextTick) - Timer1->remainingTime()) > 1500) {
+            Timer1->start(0);
+        }
+    } else if (!m_runs.running() &&
+               now.toSecsSinceEpoch() / 60 != m_statusMinute.toSecsSinceEpoch() / 60) {
+        showLastRun();
     }
 }
 
 void Form_sweeprun::Timer1_Timer() {
     if (m_runs.running()) {
         return;
+    }
+    if (m_runMode) {
+        alignTimer();
     }
     showLastRun();
     if (!m_runs.runIfDue(m_schedule)) {
@@ -214,14 +271,16 @@ void Form_sweeprun::Timer1_Timer() {
 }
 
 void Form_sweeprun::runNow() {
-    if (!m_runs.running() && m_prompts.confirm(u"今すぐ実行しますか?"_s)) {
+    if (!m_runs.running() && m_prompts.confirm(u"今すぐ実行しますか？（計 "_s +
+                                                   countText(Preview->shownFiles()) + u" 件）"_s,
+                                               Preview)) {
         m_runs.runNow(m_schedule);
     }
 }
 
 void Form_sweeprun::showRunStarted() {
     // Asked for in settings, the run leaves the window in settings; its editors wait meanwhile.
-    m_resumeSchedule = Timer1->isActive();
+    m_resumeSchedule = m_runMode;
     Timer1->stop();
     setEditorsEnabled(false);
     Command7->setText(u"実行中"_s);
@@ -243,8 +302,8 @@ void Form_sweeprun::showRunFinished(const RunNotice& notice) {
     // Only a missing directory, or a stored rule that cannot run, needs the user; it is said
     // first, alone, and the rules wait in settings to be mended.
     if (!notice.stop.isEmpty()) {
+        fnc_set(u"on"_s);  // nothing runs while the message waits for the user
         m_prompts.message(notice.stop);
-        fnc_set(u"on"_s);
     } else {
         fnc_set(m_resumeSchedule ? u"off"_s : u"on"_s);
     }

@@ -47,13 +47,19 @@ public:
     void Command2_Click();
     void Command3_Click();
     void Command4_Click();
+    // 変更: after the user's yes, the rule shown in the editor takes what is typed, in its place.
+    void changeRule();
     void Command5_Click();
     void Command7_Click();
     void DataGrid1_SelChange();
     void Timer1_Timer();
+    // Once a second: a clock stepped since the minute timer was set brings its tick forward, and
+    // in settings mode a new minute reads 前回 again.
+    void followClock();
     // 予定: opens the preview of the next run, or plans it again.
     void openPreview();
-    // 今すぐ実行: after the user's yes, a run of the stored rules now, like a scheduled one.
+    // 今すぐ実行: after the user's yes over the preview, a run of the stored rules now, like a
+    // scheduled one.
     void runNow();
     // 実行履歴: the runs, newest first; one chosen shows its rows in the log list.
     void openHistory();
@@ -84,6 +90,7 @@ public:
     QPushButton* Command4;                 // 削除
     QPushButton* Command5;                 // 選択 (destination)
     QPushButton* Command7;                 // 設定
+    QPushButton* ChangeButton;             // 変更
     QPushButton* PreviewButton;            // 予定
     QLineEdit* Text1;                      // source directory
     QLineEdit* Text2;                      // retention days
@@ -138,6 +145,15 @@ private:
     void reportStorage(const class StorageError& error);
     void chooseDirectory(QLineEdit* box);
     Rule ruleEntry() const;
+    // Says why the entry cannot be a rule, with the focus on the field to mend; false if it can.
+    bool entryRefused(const Rule& entry);
+    // The editor shows the highlighted rule, or is empty with nothing highlighted.
+    void showHighlightedRule();
+    void clearRuleEditor();  // and nothing highlighted
+    // The rules or settings changed: what shows them, or what follows from them, is redone.
+    void rulesChanged();
+    // The minute timer fires in the first moments of the clock's next minute.
+    void alignTimer();
     RuleTable ruleTable() const;
 
     ModuleValues m_values;
@@ -148,10 +164,15 @@ private:
     PagedQueryModel m_ruleModel;
     LogListModel m_logModel;
     RunController m_runs;
+    bool m_runMode = false;           // the schedule runs: the minute timer is set
     bool m_resumeSchedule = false;    // the run under way was started in run mode
     qint64 m_shownRun = 0;            // the run whose rows the log list shows; 0: every run
     bool m_positioningRules = false;  // the rule list moves its current row itself
     int m_layoutDecoration = -1;      // the frame height the layout was made for; -1 before it
     int m_logGridHeight = 0;          // the log list's height without the search line
     QTimer m_countSettle;             // typing settles before the rule is counted
+    QTimer m_clockWatch;              // calls followClock
+    QDateTime m_nextTick;             // the clock's time the minute timer is set for
+    QDateTime m_statusMinute;         // the minute 前回 was last read in
+    qint64 m_lastRunSeen = -1;        // the run 前回 showed; -1 before it was first read
 };

@@ -24,12 +24,9 @@ void Form_sweeprun::openPreview() {
         connect(Preview, &PreviewWindow::runNowRequested, this, &Form_sweeprun::runNow);
         connect(&m_runs, &RunController::runStarted, Preview,
                 [this] { Preview->setRunAllowed(false); });
-        connect(&m_runs, &RunController::runFinished, Preview, [this] {
-            Preview->setRunAllowed(true);
-            if (Preview->isVisible()) {
-                Preview->plan(m_schedule);  // what is left for the next run
-            }
-        });
+        // What is left for the next run is planned once the run record shows the run.
+        connect(&m_runs, &RunController::runFinished, Preview,
+                [this] { Preview->setRunAllowed(true); });
         placeBeside(Preview);
     }
     Preview->setRunAllowed(!m_runs.running());
@@ -49,7 +46,8 @@ void Form_sweeprun::openHistory() {
         connect(
             History, &HistoryWindow::undoPlanned, this, [this](qint64 id, const QString& summary) {
                 if (!m_runs.running() && m_prompts.confirm(u"実行 "_s + QString::number(id) +
-                                                           u" を元に戻しますか？\n"_s + summary)) {
+                                                               u" を元に戻しますか？\n"_s + summary,
+                                                           History)) {
                     m_runs.undo(id);
                 }
             });

@@ -8,6 +8,9 @@
 
 #include "run/run_notice.h"
 #include "schedule/next_run_text.h"
+#include "schedule/schedule_store.h"
+#include "storage/connection.h"
+#include "storage/storage_error.h"
 #include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
@@ -37,6 +40,8 @@ PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const C
     Status->setWordWrap(true);
     Status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     CancelButton = new QPushButton(u"キャンセル"_s);
+    PlanAgainButton = new QPushButton(u"再計算"_s);
+    PlanAgainButton->setToolTip(u"いまのファイルと規則で計算し直す (F5)"_s);
     RunNowButton = new QPushButton(u"今すぐ実行"_s);
     CloseButton = new QPushButton(u"閉じる"_s);
 
@@ -47,6 +52,7 @@ PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const C
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(Status, 1);
     bottom->addWidget(CancelButton);
+    bottom->addWidget(PlanAgainButton);
     bottom->addWidget(RunNowButton);
     bottom->addWidget(CloseButton);
     auto* layout = new QVBoxLayout(this);
@@ -72,10 +78,42 @@ PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const C
     connect(&m_countTimer, &QTimer::timeout, this, &PreviewWindow::showCount);
     connect(Basis, &QComboBox::activated, this, [this] { plan(m_schedule); });
     connect(CancelButton, &QPushButton::clicked, this, &PreviewWindow::cancelPlan);
-    connect(RunNowButton, &QPushButton::clicked, this, &PreviewWindow::runNowRequested);
+    connect(PlanAgainButton, &QPushButton::clicked, this, &PreviewWindow::planAgain);
+    connect(new QShortcut(QKeySequence::Refresh, this), &QShortcut::activated, this,
+            &PreviewWindow::planAgain);
+    connect(RunNowButton, &QPushButton::clicked, this, [this] {
+        // The run reads the rules as they are stored: a plan of other rules is not what the
+        // user would be saying yes to.
+        if (basis() != m_basis) {
+            plan(m_schedule);
+            return;
+        }
+        emit runNowRequested();
+    });
     connect(CloseButton, &QPushButton::clicked, this, &QWidget::close);
     connect(new QShortcut(Qt::Key_Escape, this), &QShortcut::activated, this, &QWidget::close);
-    CancelButton->setEnabled(false);
+    updateButtons();
+}
+
+QStringList PreviewWindow::basis() const {
+    QStringList basis;
+    try {
+        Connection connection(m_values);
+        for (const Rule& rule : readRules(connection, m_values.tbl_rule)) {
+            basis << QStringList{rule.order,     rule.source,    rule.destination,
+                                 rule.extension, rule.retention, rule.process}
+                         .join(u'\n');
+        }
+        basis << readTrashDays(m_values);
+    } catch (const StorageError& error) {
+        basis << error.message();  // the plan will say what is wrong with the store
+    }
+    return basis;
+}
+
+void PreviewWindow::updateButtons() {
+    CancelButton->setEnabled(m_planning.busy());
+    RunNowButton->setEnabled(m_runAllowed && !m_planning.busy() && m_shownFiles >= 0);
 }
 
 void PreviewWindow::plan(const Schedule& schedule) {
@@ -95,14 +133,16 @@ void PreviewWindow::plan(const Schedule& schedule) {
 
     auto planned = std::make_shared<std::atomic<qsizetype>>(0);
     m_planned = planned;
+    m_basis = basis();
+    m_shownFiles = -1;
     m_model.setPlan(nullptr);
-    CancelButton->setEnabled(true);
     // A million files take seconds to list and check: the windows repaint meanwhile.
     m_planning.start([this, values = m_values, fs = &m_fs, runAt,
                       planned](const std::atomic<bool>& stop) -> BackgroundWork::Delivery {
         auto plan = std::make_shared<const RunPlan>(planRun(values, *fs, runAt, *planned, stop));
         return [this, plan] { showPlan(plan); };
     });
+    updateButtons();
     showCount();
     m_countTimer.start();
 }
@@ -113,12 +153,13 @@ void PreviewWindow::cancelPlan() {
     }
     m_planning.cancel();
     m_countTimer.stop();
-    CancelButton->setEnabled(false);
-    Status->setText(u"中止しました"_s);
+    updateButtons();
+    Status->setText(u"中止しました（再計算 F5 で計算し直します）"_s);
 }
 
 void PreviewWindow::setRunAllowed(bool allowed) {
-    RunNowButton->setEnabled(allowed);
+    m_runAllowed = allowed;
+    updateButtons();
 }
 
 void PreviewWindow::showCount() {
@@ -129,7 +170,6 @@ void PreviewWindow::showCount() {
 
 void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
     m_countTimer.stop();
-    CancelButton->setEnabled(false);
     m_model.setPlan(plan);
     for (int row = 0; row < m_model.rowCount(); ++row) {
         if (plan->rules[row].fileCount <= kUnfoldedFiles) {
@@ -140,16 +180,17 @@ void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
     for (const RunPlan::PlannedRule& rule : plan->rules) {
         bytes += rule.bytes;
     }
+    const qsizetype files = static_cast<qsizetype>(plan->files.size()) - plan->held.size();
     QString text = plan->outcome.storageError;
     if (text.isEmpty()) {
-        text =
-            u"計 "_s +
-            filesAndSizeText(static_cast<qsizetype>(plan->files.size()) - plan->held.size(), bytes);
+        m_shownFiles = files;
+        text = u"計 "_s + filesAndSizeText(files, bytes);
         if (const QString stop = stopMessage(plan->outcome); !stop.isEmpty()) {
             text += u"\n実行はここで止まります: "_s + stop;
         }
     }
     Status->setText(text);
+    updateButtons();
 }
 
 void PreviewWindow::closeEvent(QCloseEvent* event) {

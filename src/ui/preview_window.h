@@ -26,11 +26,15 @@ public:
     // Works the plan out again, as of the schedule's next minute or now, as Basis says; a plan
     // still under way is dropped.
     void plan(const Schedule& schedule);
+    // 再計算 (F5): the same plan, worked out again on the tree as it is now.
+    void planAgain() { plan(m_schedule); }
     // Stops the plan under way, if any.
     void cancelPlan();
     // 今すぐ実行 cannot be pressed while a run works.
     void setRunAllowed(bool allowed);
     bool planning() const { return m_planning.busy(); }
+    // How many files the plan shown would handle; -1 while none is shown.
+    qsizetype shownFiles() const { return m_shownFiles; }
     const PlanModel& model() const { return m_model; }
 
     QComboBox* Basis;  // 次回の予定時刻 / 今
@@ -38,10 +42,12 @@ public:
     QTreeView* List;
     QLabel* Status;  // the running count, then the totals and what would stop the run
     QPushButton* CancelButton;
+    QPushButton* PlanAgainButton;  // 再計算
     QPushButton* RunNowButton;
     QPushButton* CloseButton;
 
 signals:
+    // 今すぐ実行, on a plan that matches the stored rules and settings.
     void runNowRequested();
 
 protected:
@@ -50,6 +56,9 @@ protected:
 private:
     void showPlan(const std::shared_ptr<const RunPlan>& plan);
     void showCount();
+    void updateButtons();
+    // What the plan is worked out from, besides the tree: the stored rules and the trash's days.
+    QStringList basis() const;
 
     ModuleValues m_values;
     FileSystem& m_fs;
@@ -59,4 +68,7 @@ private:
     BackgroundWork m_planning;
     std::shared_ptr<std::atomic<qsizetype>> m_planned;  // how far the plan under way got
     QTimer m_countTimer;
+    QStringList m_basis;  // basis() when the plan shown was started
+    qsizetype m_shownFiles = -1;
+    bool m_runAllowed = true;
 };

@@ -43,8 +43,9 @@ void MessageBoxPrompts::notify(const QString& text, const QRect& area) {
     m_notice->raise();
 }
 
-bool MessageBoxPrompts::confirm(const QString& text) {
-    return ask(m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+bool MessageBoxPrompts::confirm(const QString& text, QWidget* over) {
+    return ask(over != nullptr ? over : m_parent, text, QMessageBox::Ok | QMessageBox::Cancel) ==
+           QMessageBox::Ok;
 }
 
 namespace {

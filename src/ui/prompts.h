@@ -18,8 +18,8 @@ public:
     // coordinates): the window and its timer go on while it is open, and a later notice, or a
     // message, replaces one still open, so there is one at a time.
     virtual void notify(const QString& text, const QRect& area) = 0;
-    // OK and Cancel; true only for OK.
-    virtual bool confirm(const QString& text) = 0;
+    // OK and Cancel, over `over` (the main window when it is null); true only for OK.
+    virtual bool confirm(const QString& text, QWidget* over = nullptr) = 0;
     // The file dialog, opened in `startIn`: the file or the folder the user confirmed, or empty
     // when it was cancelled.
     virtual QString choosePath(const QString& startIn) = 0;
@@ -41,7 +41,7 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text) override;
     void notify(const QString& text, const QRect& area) override;
-    bool confirm(const QString& text) override;
+    bool confirm(const QString& text, QWidget* over = nullptr) override;
     QString choosePath(const QString& startIn) override;
     QString chooseSaveFile(const QString& suggested) override;
 

@@ -128,15 +128,13 @@ bool RunController::mayClose() {
     return !m_closeWanted;
 }
 
-QString RunController::lastRunText() const {
+std::optional<RunHistory::Recorded> RunController::lastRun() const {
     // Any program's run counts: this window's, the user timer's, cron's, one by hand.
     try {
         Connection connection(m_values);
-        if (const std::optional<RunHistory::Finished> last = RunHistory::lastFinished(connection)) {
-            return ::lastRunText(*last);
-        }
+        return RunHistory::lastFinished(connection);
     } catch (const StorageError&) {
         // Only a status: the next action on the store says what is wrong.
     }
-    return {};
+    return std::nullopt;
 }

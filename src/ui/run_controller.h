@@ -38,9 +38,9 @@ public:
     void cancelCount() { m_count.cancel(); }
     // Not while a run works: the window closes once it has ended (closeWanted).
     bool mayClose();
-    // "前回 …": the last run any program finished, as the run history keeps it; empty when
-    // there is none or the store cannot be read now (the next action on it says why).
-    QString lastRunText() const;
+    // The last run any program finished, as the run history keeps it; nothing when there is
+    // none or the store cannot be read now (the next action on it says why).
+    std::optional<RunHistory::Recorded> lastRun() const;
 
 signals:
     void runStarted();

@@ -43,13 +43,14 @@ protected:
 
 }  // namespace
 
-// Every registration and deletion leaves the rules numbered 001… in their order, the entry
+// Every registration, change and deletion leaves the rules numbered 001… in their order, the entry
 // directly after the rule it was registered after.
 TEST_F(RuleTableTest, RegistrationAndDeletionRenumberFromOne) {
     const Rule inserted = {{}, tree.path(), u""_s, u"new"_s, u"7"_s, kDeleteProcess};
+    static const auto found = [](bool yes) { return yes ? u"found"_s : u"none"_s; };
     const struct {
         std::function<QString(RuleTable&)> change;
-        QString number;  // what a registration returns
+        QString number;  // what a registration returns, or whether the rule was found
         QStringList after;
     } cases[] = {
         {[&](RuleTable& t) { return t.registerRule(inserted, u""_s, false); },
@@ -70,14 +71,21 @@ TEST_F(RuleTableTest, RegistrationAndDeletionRenumberFromOne) {
          },
          u"002"_s,
          {u"001 r1"_s, u"002 R2"_s, u"003 r3"_s, u"004 r4"_s}},
-        {[](RuleTable& t) { return t.deleteRule(u"002"_s), QString(); },
-         QString(),
+        // A change keeps the rule's number and place.
+        {[&](RuleTable& t) { return found(t.changeRule(u" 003 "_s, inserted)); },
+         u"found"_s,
+         {u"001 r1"_s, u"002 r2"_s, u"003 new"_s, u"004 r4"_s}},
+        {[&](RuleTable& t) { return found(t.changeRule(u"005"_s, inserted)); },
+         u"none"_s,
+         {u"001 r1"_s, u"002 r2"_s, u"003 r3"_s, u"004 r4"_s}},
+        {[](RuleTable& t) { return found(t.deleteRule(u"002"_s)); },
+         u"found"_s,
          {u"001 r1"_s, u"002 r3"_s, u"003 r4"_s}},
-        {[](RuleTable& t) { return t.deleteRule(u"004"_s), QString(); },
-         QString(),
+        {[](RuleTable& t) { return found(t.deleteRule(u"004"_s)); },
+         u"found"_s,
          {u"001 r1"_s, u"002 r2"_s, u"003 r3"_s}},
-        {[](RuleTable& t) { return t.deleteRule(u""_s), QString(); },
-         QString(),
+        {[](RuleTable& t) { return found(t.deleteRule(u""_s)); },
+         u"none"_s,
          {u"001 r1"_s, u"002 r2"_s, u"003 r3"_s, u"004 r4"_s}},
     };
     const QStringList start = table();
@@ -104,5 +112,11 @@ TEST_F(RuleTableTest, AFailurePartWayLeavesTheTableAsItWas) {
     EXPECT_THROW(rules.registerRule(rule(u"new"_s), u"001"_s, false), StorageError);
     EXPECT_EQ(table(), before);
     EXPECT_THROW(rules.deleteRule(u"001"_s), StorageError);
+    EXPECT_EQ(table(), before);
+    Connection(tree.values())
+        .Execute(
+            u"CREATE TRIGGER refuseInsert BEFORE INSERT ON sweeprun "
+            u"BEGIN SELECT RAISE(ABORT, 'disk full'); END"_s);
+    EXPECT_THROW(rules.changeRule(u"002"_s, rule(u"new"_s)), StorageError);
     EXPECT_EQ(table(), before);
 }

@@ -86,3 +86,19 @@ TEST(DueMinute, EachScheduledMinuteIsDueOnceAcrossClockChanges) {
         }
     }
 }
+
+TEST(ScheduledMinute, TheMinuteTimerWaitsForAMomentAfterTheNextMinuteBegins) {
+    const struct {
+        QTime now;
+        int wait;
+    } cases[] = {
+        {QTime(9, 4, 30, 500), 29'600},
+        {QTime(9, 4, 59, 999), 101},
+        {QTime(9, 5, 0, 0), 60'100},  // never the minute it fires from
+        {QTime(23, 59, 59, 950), 150},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(msecsToNextMinute(QDateTime(QDate(2003, 3, 24), c.now)), c.wait)
+            << c.now.toString(u"HH:mm:ss.zzz"_s).toStdString();
+    }
+}

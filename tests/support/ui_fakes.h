@@ -24,8 +24,10 @@ public:
         notices << text;
         noticeArea = area;
     }
-    bool confirm(const QString& text) override {
+    QWidget* askedOver = nullptr;  // where the last confirmation stood; null: the main window
+    bool confirm(const QString& text, QWidget* over = nullptr) override {
         messages << text;
+        askedOver = over;
         return answer;
     }
     QString chosenPath;  // empty: the dialog is cancelled

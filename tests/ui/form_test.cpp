@@ -78,12 +78,12 @@ TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
         EXPECT_EQ(group->title(), title);
     }
     const QList<std::pair<QAbstractButton*, QString>> buttons = {
-        {f.Command1, u"選択"_s},   {f.Command2, u"実行"_s},   {f.Command3, u"登録"_s},
-        {f.Command4, u"削除"_s},   {f.Command5, u"選択"_s},   {f.Command7, u"設定"_s},
-        {f.Option1[0], u"複写"_s}, {f.Option1[1], u"移動"_s}, {f.Option1[2], u"削除"_s},
-        {f.Check1[0], u"月"_s},    {f.Check1[1], u"火"_s},    {f.Check1[2], u"水"_s},
-        {f.Check1[3], u"木"_s},    {f.Check1[4], u"金"_s},    {f.Check1[5], u"土"_s},
-        {f.Check1[6], u"日"_s}};
+        {f.Command1, u"選択"_s},     {f.Command2, u"実行"_s},   {f.Command3, u"登録"_s},
+        {f.Command4, u"削除"_s},     {f.Command5, u"選択"_s},   {f.Command7, u"設定"_s},
+        {f.ChangeButton, u"変更"_s}, {f.Option1[0], u"複写"_s}, {f.Option1[1], u"移動"_s},
+        {f.Option1[2], u"削除"_s},   {f.Check1[0], u"月"_s},    {f.Check1[1], u"火"_s},
+        {f.Check1[2], u"水"_s},      {f.Check1[3], u"木"_s},    {f.Check1[4], u"金"_s},
+        {f.Check1[5], u"土"_s},      {f.Check1[6], u"日"_s}};
     for (const auto& [button, caption] : buttons) {
         EXPECT_EQ(button->text(), caption);
     }
@@ -93,7 +93,6 @@ TEST_F(FormTest, EveryControlStandsWithItsCaptionAndColour) {
     EXPECT_EQ(f.Combo1->itemText(7), u"07"_s);
     EXPECT_EQ(f.Combo2->count(), 60);
     EXPECT_EQ(f.Combo2->itemText(59), u"59"_s);
-    EXPECT_EQ(f.Timer1->interval(), 60000);
     EXPECT_EQ(f.Timer1->timerType(), Qt::PreciseTimer);
     // The outer frame takes the screen's height, and the log group a third of it.
     const int screenHeight = f.screen()->geometry().height();
@@ -107,11 +106,11 @@ TEST_F(FormTest, TabAndShiftTabReachEveryControlInTheDesignedOrderAndLeaveTheLis
     Form_sweeprun& f = start();  // settings mode: every control takes the focus
     // The three options are one stop, the arrow keys choose among them.
     const QList<QWidget*> expected = {
-        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2, f.Check1[0],
-        f.Check1[1], f.Check1[2],     f.Check1[3], f.Check1[4], f.Check1[5],
-        f.Check1[6], f.Combo1,        f.Combo2,    f.Text6,     f.Text4,
-        f.Text1,     f.Command1,      f.Text3,     f.Text2,     f.DataGrid1,
-        f.Command3,  f.Command4,      f.Text5,     f.Command5,  f.Option1[0]};
+        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2,    f.Check1[0], f.Check1[1],
+        f.Check1[2], f.Check1[3],     f.Check1[4], f.Check1[5],    f.Check1[6], f.Combo1,
+        f.Combo2,    f.Text6,         f.Text4,     f.Text1,        f.Command1,  f.Text3,
+        f.Text2,     f.DataGrid1,     f.Command3,  f.ChangeButton, f.Command4,  f.Text5,
+        f.Command5,  f.Option1[0]};
     const auto focused = [] {
         QWidget* widget = QApplication::focusWidget();
         // An editable box's own line edit stands for the box.
@@ -278,6 +277,35 @@ TEST_F(FormTest, TheTimerRunsTheMaintenanceAtTheScheduledMinuteOnly) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(later) && !f.running(); }, 1000));
     EXPECT_EQ(f.DataGrid2->model()->rowCount(), 2);
     EXPECT_TRUE(f.Timer1->isActive());
+}
+
+TEST_F(FormTest, TheMinuteTimerFiresAsEachMinuteBeginsWhereverTheClockIsStepped) {
+    writeSchedule(tree.values(), kMonday9h05);
+    const QString in = tree.dir(u"in"_s);
+    const QString file = tree.file(u"in/a.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    tree.addRule({u"001"_s, in, u""_s, u"log"_s, u"7"_s, u"削除"_s});
+    clock.time = at(u"2003/03/24 09:04:30"_s).addMSecs(500);  // a Monday
+    Form_sweeprun& f = start();
+    EXPECT_TRUE(f.Timer1->isActive());
+    EXPECT_EQ(f.Timer1->interval(), 29'600);
+
+    // Stepped forward into the scheduled minute: the tick comes now, not at the old time.
+    clock.time = at(u"2003/03/24 09:05:20"_s);
+    f.followClock();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(file) && !f.running(); }, 1000));
+    EXPECT_EQ(f.Timer1->interval(), 40'100);
+
+    // Stepped back: the next tick is set for the clock's next minute, and the served minute is
+    // not run again.
+    const QString later = tree.file(u"in/b.log"_s, "x", at(u"2003/03/01 10:00:00"_s));
+    clock.time = at(u"2003/03/24 09:04:50"_s);
+    f.followClock();
+    QTest::qWait(20);
+    EXPECT_EQ(f.Timer1->interval(), 10'100);
+    clock.time = at(u"2003/03/24 09:05:00"_s).addMSecs(100);
+    tick();
+    EXPECT_TRUE(QFile::exists(later));
+    EXPECT_EQ(f.Timer1->interval(), 60'000);
 }
 
 TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogListIsShown) {

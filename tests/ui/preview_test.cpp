@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
 
 #include "schedule/schedule_store.h"
+#include "storage/connection.h"
 #include "support/chained_trees.h"
 #include "support/window_test.h"
 #include "ui/preview_window.h"
@@ -75,7 +77,9 @@ TEST_F(PreviewTest, ShowsTheNextRunOrANowRunAndRunsNowOnceConfirmed) {
 
     prompts.answer = false;
     QTest::mouseClick(preview.RunNowButton, Qt::LeftButton);
-    EXPECT_EQ(prompts.messages, QStringList{u"今すぐ実行しますか?"_s});
+    // Asked over the preview, with the count it shows.
+    EXPECT_EQ(prompts.messages, QStringList{u"今すぐ実行しますか？（計 4 件）"_s});
+    EXPECT_EQ(prompts.askedOver, &preview);
     EXPECT_TRUE(QFile::exists(tree.path(u"a/x.log"_s)));
     EXPECT_TRUE(tree.logRows().isEmpty());
 
@@ -114,14 +118,71 @@ TEST_F(PreviewTest, CancelStopsThePlanWhileTheWindowsGoOn) {
 
     QTest::mouseClick(preview.CancelButton, Qt::LeftButton);
     EXPECT_FALSE(preview.planning());
-    EXPECT_EQ(preview.Status->text(), u"中止しました"_s);
+    const QString cancelled = u"中止しました（再計算 F5 で計算し直します）"_s;
+    EXPECT_EQ(preview.Status->text(), cancelled);
     EXPECT_FALSE(preview.CancelButton->isEnabled());
+    EXPECT_FALSE(preview.RunNowButton->isEnabled());  // no plan is shown
     goOn.release(1000);
     QThreadPool::globalInstance()->waitForDone();
     QTest::qWait(50);  // whatever the worker still sent is dropped
-    EXPECT_EQ(preview.Status->text(), u"中止しました"_s);
+    EXPECT_EQ(preview.Status->text(), cancelled);
     EXPECT_EQ(preview.model().rowCount(), 0);
+
+    // F5 works it out again.
+    fs.beforeListing = nullptr;
+    QTest::keyClick(&preview, Qt::Key_F5);
+    waitForPlan(preview);
+    EXPECT_EQ(preview.Status->text(), u"計 5 件（9 バイト）"_s);
+    EXPECT_TRUE(preview.RunNowButton->isEnabled());
 
     QTest::keyClick(&preview, Qt::Key_Escape);
     EXPECT_FALSE(preview.isVisible());
+}
+
+TEST_F(PreviewTest, ThePlanIsWorkedOutAgainWheneverWhatItShowsMayHaveChanged) {
+    Form_sweeprun& f = startOnChainedTree();
+    QTest::mouseClick(f.PreviewButton, Qt::LeftButton);
+    PreviewWindow& preview = *f.Preview;
+    preview.Basis->setFocus();
+    QTest::keyClick(preview.Basis, Qt::Key_Down);  // 今
+    waitForPlan(preview);
+    EXPECT_EQ(preview.Status->text(), u"計 4 件（7 バイト）"_s);
+
+    // A rule registered in the window.
+    tree.file(u"a/z.txt"_s, "zz", at(u"2003/03/01 10:00:00"_s));
+    QTest::mouseClick(f.Command7, Qt::LeftButton);
+    QTest::keyClicks(f.Text1, tree.path(u"a"_s));
+    QTest::keyClicks(f.Text3, u"txt"_s);
+    QTest::keyClicks(f.Text2, u"1"_s);
+    f.Option1[2]->setChecked(true);
+    QTest::mouseClick(f.Command3, Qt::LeftButton);
+    waitForPlan(preview);
+    EXPECT_EQ(preview.model().rowCount(), 3);
+    EXPECT_EQ(preview.Status->text(), u"計 5 件（9 バイト）"_s);
+
+    // A rule deleted by another program: 今すぐ実行 shows the plan of the rules the run would
+    // read before it asks anything.
+    Connection(tree.values()).Execute(u"DELETE FROM sweeprun WHERE 順序 = '003'"_s);
+    prompts.messages.clear();
+    prompts.answer = false;
+    QTest::mouseClick(preview.RunNowButton, Qt::LeftButton);
+    EXPECT_TRUE(prompts.messages.isEmpty());
+    waitForPlan(preview);
+    EXPECT_EQ(preview.model().rowCount(), 2);
+    QTest::mouseClick(preview.RunNowButton, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{u"今すぐ実行しますか？（計 4 件）"_s});
+
+    // A run of the batch shows in the window at the next minute, in settings mode too: in the
+    // status line, the log list and the plan.
+    QProcess batch;
+    batch.start(QStringLiteral(SWEEPRUN_BATCH),
+                {u"--db"_s, tree.values().db_path, u"--at"_s, kChainRunAt});
+    ASSERT_TRUE(batch.waitForFinished(30'000));
+    ASSERT_EQ(batch.exitCode(), 0) << batch.readAllStandardError().toStdString();
+    clock.time = clock.time.addSecs(60);
+    f.followClock();
+    EXPECT_EQ(f.LabelLast->text(), u"前回 03/29 09:05 完了 4 件"_s);
+    EXPECT_EQ(f.DataGrid2->model()->rowCount(), 4);
+    waitForPlan(preview);
+    EXPECT_EQ(shown(preview), (QStringList{u"移動 0 件"_s, u"削除 0 件"_s}));
 }

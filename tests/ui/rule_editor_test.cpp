@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "rules/rule_table.h"
 #include "storage/connection.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
@@ -63,6 +64,17 @@ protected:
             rows << rule[0] + u' ' + rule[3];
         }
         return rows;
+    }
+
+    // A click on the rule's row, as the user picks it.
+    void pick(int row) {
+        QTableView* grid = form->DataGrid1;
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(row, 1)).center());
+    }
+    static void retype(QLineEdit* box, const QString& text) {
+        box->selectAll();
+        QTest::keyClicks(box, text);
     }
 
     QString in;
@@ -197,22 +209,84 @@ TEST_F(RuleEditorTest, AFailureDuringRenumberingIsSaid) {
     EXPECT_EQ(rules(), before);
 }
 
-TEST_F(RuleEditorTest, DeletionClosesTheGapAndKeepsTheEditor) {
-    addRules(4);
+TEST_F(RuleEditorTest, AChangeReplacesThePickedRuleInItsPlaceAfterTheUsersYes) {
+    addRules(3);
     Form_sweeprun& f = start();
-    f.Label1->setText(u"002"_s);
-    f.Text3->setText(u"r2"_s);
+    QTest::mouseClick(f.ChangeButton, Qt::LeftButton);  // nothing picked yet
+    EXPECT_EQ(prompts.messages, QStringList{u"変更する規則を一覧から選んでください"_s});
 
+    pick(1);
+    retype(f.Text3, u"txt"_s);
+    retype(f.Text2, u"10"_s);
+    const struct {
+        bool answer;
+        QStringList messages;
+        QStringList after;
+    } cases[] = {
+        {false, {u"順序 002 を変更しますか?"_s}, {u"001 r1"_s, u"002 r2"_s, u"003 r3"_s}},
+        {true, {u"順序 002 を変更しますか?"_s}, {u"001 r1"_s, u"002 txt"_s, u"003 r3"_s}},
+    };
+    for (const auto& c : cases) {
+        prompts.messages.clear();
+        prompts.answer = c.answer;
+        QTest::mouseClick(f.ChangeButton, Qt::LeftButton);
+        EXPECT_EQ(prompts.messages, c.messages);
+        EXPECT_EQ(orderAndExtension(), c.after);
+        // Either way the editor still shows the rule 002, as typed or as stored.
+        EXPECT_EQ(f.Label1->text(), u"002"_s);
+        EXPECT_EQ(f.Text3->text(), u"txt"_s);
+        EXPECT_EQ(f.DataGrid1->currentIndex().row(), 1);
+    }
+    EXPECT_EQ(rules()[1], (QStringList{u"002"_s, in, out, u"txt"_s, u"10"_s, kCopyProcess}));
+
+    // Checked as a registration is, and never made a copy of another rule.
+    prompts.messages.clear();
+    retype(f.Text2, u"x"_s);
+    QTest::mouseClick(f.ChangeButton, Qt::LeftButton);
+    retype(f.Text2, u"7"_s);
+    retype(f.Text3, u"r3"_s);
+    QTest::mouseClick(f.ChangeButton, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, (QStringList{u"残存日数は数値で入力してください"_s,
+                                             u"同じ内容の規則が順序 003 にあります"_s}));
+    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 r1"_s, u"002 txt"_s, u"003 r3"_s}));
+}
+
+TEST_F(RuleEditorTest, AfterADeletionTheEditorShowsTheHighlightedRuleOrNothing) {
+    addRules(3);
+    Form_sweeprun& f = start();
+    // At start nothing is picked, and nothing looks picked.
+    EXPECT_EQ(f.Label1->text(), QString());
+    EXPECT_FALSE(f.DataGrid1->selectionModel()->hasSelection());
+    QTest::mouseClick(f.Command4, Qt::LeftButton);
+    EXPECT_EQ(prompts.messages, QStringList{u"削除する規則を一覧から選んでください"_s});
+
+    pick(1);
+    prompts.messages.clear();
     prompts.answer = false;
-    f.Command4_Click();
+    QTest::mouseClick(f.Command4, Qt::LeftButton);
     EXPECT_EQ(prompts.messages, QStringList{u"削除しますか?"_s});
-    EXPECT_EQ(rules().size(), 4);
+    EXPECT_EQ(rules().size(), 3);
 
     prompts.answer = true;
-    f.Command4_Click();
-    EXPECT_EQ(orderAndExtension(), (QStringList{u"001 r1"_s, u"002 r3"_s, u"003 r4"_s}));
-    EXPECT_EQ(f.Label1->text(), u"002"_s);
-    EXPECT_EQ(f.Text3->text(), u"r2"_s);
+    for (const QStringList& after :
+         {QStringList{u"001 r1"_s, u"002 r3"_s}, QStringList{u"001 r1"_s}, QStringList()}) {
+        QTest::mouseClick(f.Command4, Qt::LeftButton);
+        EXPECT_EQ(orderAndExtension(), after);
+        const int row = f.DataGrid1->currentIndex().row();
+        if (f.DataGrid1->selectionModel()->isRowSelected(row)) {
+            EXPECT_EQ(f.Label1->text(), orderNumber(row + 1));
+            EXPECT_EQ(f.Text3->text(), after[row].mid(4));
+        } else {
+            EXPECT_EQ(f.Label1->text(), QString());
+            EXPECT_EQ(f.Text3->text(), QString());
+        }
+        if (f.Label1->text().isEmpty() && !after.isEmpty()) {
+            pick(0);
+        }
+    }
+    prompts.messages.clear();
+    QTest::mouseClick(f.Command4, Qt::LeftButton);  // an empty editor
+    EXPECT_EQ(prompts.messages, QStringList{u"削除する規則を一覧から選んでください"_s});
 }
 
 TEST_F(RuleEditorTest, TheRuleHighlightedByKeyboardIsTheRuleEditedAndDeleted) {
