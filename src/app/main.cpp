@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QIcon>
+#include <QSystemTrayIcon>
 
 #include "disk/file_system.h"
 #include "storage/database_location.h"
@@ -40,6 +41,7 @@ int main(int argc, char* argv[]) {
     PosixFileSystem fs;
     Form_sweeprun form(values, prompts, clock, fs);
     prompts.setParent(&form);
+    form.useTray(QSystemTrayIcon::isSystemTrayAvailable());
     form.Form_Load();
     form.show();
     return QApplication::exec();

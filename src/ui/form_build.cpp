@@ -141,6 +141,11 @@ void Form_sweeprun::buildControls() {
     FilterBar->hide();
 
     Frame4 = frame(this, u"Frame4"_s, u"保守スケジュール設定"_s, 120, 3720, 10455, 1095);
+    // This window's own addition, on the group's top line: starting the window at login.
+    LoginStart =
+        add(Frame4, u"LoginStart"_s, new QCheckBox(u"ログイン時に起動"_s), 7800, 0, 2535, 255);
+    LoginStart->setLayoutDirection(Qt::RightToLeft);  // its box at the line's right end
+    LoginStart->setToolTip(u"ログインしたときにこのウィンドウを開き、スケジュールを実行する"_s);
     Frame3 = frame(Frame4, u"Frame3"_s, u"実行曜日"_s, 120, 240, 4335, 735);
     for (size_t i = 0; i < Check1.size(); ++i) {
         Check1[i] = add(Frame3, u"Check1_%1"_s.arg(i),
@@ -202,10 +207,11 @@ void Form_sweeprun::buildControls() {
     DataGrid1 = add(Frame2, u"DataGrid1"_s, grid(), 120, 1920, 10215, 2415);
 
     const QList<QWidget*> focusOrder = {
-        Command2,     PreviewButton, Command7,  DataGrid2, Check1[0],  Check1[1],  Check1[2],
-        Check1[3],    Check1[4],     Check1[5], Check1[6], Combo1,     Combo2,     Text6,
-        Text4,        Text1,         Command1,  Text3,     Text2,      DataGrid1,  Command3,
-        ChangeButton, Command4,      Text5,     Command5,  Option1[0], Option1[1], Option1[2]};
+        Command2,  PreviewButton, Command7,   DataGrid2,  Check1[0],    Check1[1],
+        Check1[2], Check1[3],     Check1[4],  Check1[5],  Check1[6],    Combo1,
+        Combo2,    Text6,         Text4,      LoginStart, Text1,        Command1,
+        Text3,     Text2,         DataGrid1,  Command3,   ChangeButton, Command4,
+        Text5,     Command5,      Option1[0], Option1[1], Option1[2]};
     for (qsizetype i = 1; i < focusOrder.size(); ++i) {
         setTabOrder(focusOrder[i - 1], focusOrder[i]);
     }

@@ -12,6 +12,7 @@
 #include "schedule/scheduled_minute.h"
 #include "storage/storage_error.h"
 #include "text/number_text.h"
+#include "ui/autostart.h"
 #include "ui/preview_window.h"
 #include "ui/window_layout.h"
 
@@ -50,6 +51,7 @@ void Form_sweeprun::wireHandlers() {
     });
     connect(&m_runs, &RunController::runFinished, this, &Form_sweeprun::showRunFinished);
     connect(&m_runs, &RunController::closeWanted, this, &QWidget::close);
+    connect(LoginStart, &QCheckBox::toggled, this, &Form_sweeprun::setLoginStart);
     // The preview of the next run.
     auto* preview = new QShortcut(Qt::CTRL | Qt::Key_P, this);
     connect(preview, &QShortcut::activated, this, &Form_sweeprun::openPreview);
@@ -124,6 +126,10 @@ void Form_sweeprun::Form_Load() {
     clearRuleEditor();  // nothing is picked yet
     showLastRun();
     combo_set();
+    {
+        const QSignalBlocker quiet(LoginStart);
+        LoginStart->setChecked(Autostart::enabled());
+    }
     Timer1->stop();
     set_read();
     Command2_Click();
@@ -245,6 +251,7 @@ void Form_sweeprun::alignTimer() {
 
 void Form_sweeprun::followClock() {
     const QDateTime now = m_clock.now();
+    showTrayStatus();
     if (Timer1->isActive()) {
         // The timer counts real time; a clock stepped forward or back no longer meets it at
         // the minute. The tick that comes now finds out what is due and sets it again.
@@ -322,14 +329,5 @@ void Form_sweeprun::moveEvent(QMoveEvent* event) {
     // included, is fitted to the screen.
     if (m_layoutDecoration >= 0 && decorationHeight() != m_layoutDecoration) {
         applyStartupLayout();
-    }
-}
-
-void Form_sweeprun::closeEvent(QCloseEvent* event) {
-    // A run finishes first; the window closes right after it.
-    if (m_runs.mayClose()) {
-        event->accept();
-    } else {
-        event->ignore();
     }
 }

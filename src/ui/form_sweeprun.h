@@ -64,6 +64,10 @@ public:
     // 実行履歴: the runs, newest first; one chosen shows its rows in the log list.
     void openHistory();
 
+    // With a tray (where the desktop has one), closing the window in run mode leaves the
+    // schedule running there; without, closing asks first.
+    void useTray(bool available);
+
     const Schedule& schedule() const { return m_schedule; }
     bool running() const { return m_runs.running(); }
 
@@ -111,6 +115,8 @@ public:
     QTableView* DataGrid1;                 // rules
     QTableView* DataGrid2;                 // run log
     QTimer* Timer1;
+    QCheckBox* LoginStart;                   // ログイン時に起動
+    class QSystemTrayIcon* Tray = nullptr;   // where the desktop has a tray
     QToolButton* HistoryButton;              // 履歴: opens the history of runs
     class PreviewWindow* Preview = nullptr;  // made when first asked for
     class HistoryWindow* History = nullptr;  // made when first asked for
@@ -143,6 +149,9 @@ private:
     // A column's designed share of the window's width, out of 9000, in pixels.
     int shareWidth(int share) const;
     void reportStorage(const class StorageError& error);
+    void reopen();          // from the tray
+    void showTrayStatus();  // the status line as the tray icon's tooltip
+    void setLoginStart(bool enable);
     void chooseDirectory(QLineEdit* box);
     Rule ruleEntry() const;
     // Says why the entry cannot be a rule, with the focus on the field to mend; false if it can.
@@ -165,6 +174,7 @@ private:
     LogListModel m_logModel;
     RunController m_runs;
     bool m_runMode = false;           // the schedule runs: the minute timer is set
+    bool m_closeAgreed = false;       // the user agreed that closing ends the schedule
     bool m_resumeSchedule = false;    // the run under way was started in run mode
     qint64 m_shownRun = 0;            // the run whose rows the log list shows; 0: every run
     bool m_positioningRules = false;  // the rule list moves its current row itself

@@ -106,11 +106,11 @@ TEST_F(FormTest, TabAndShiftTabReachEveryControlInTheDesignedOrderAndLeaveTheLis
     Form_sweeprun& f = start();  // settings mode: every control takes the focus
     // The three options are one stop, the arrow keys choose among them.
     const QList<QWidget*> expected = {
-        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2,    f.Check1[0], f.Check1[1],
-        f.Check1[2], f.Check1[3],     f.Check1[4], f.Check1[5],    f.Check1[6], f.Combo1,
-        f.Combo2,    f.Text6,         f.Text4,     f.Text1,        f.Command1,  f.Text3,
-        f.Text2,     f.DataGrid1,     f.Command3,  f.ChangeButton, f.Command4,  f.Text5,
-        f.Command5,  f.Option1[0]};
+        f.Command2,  f.PreviewButton, f.Command7,  f.DataGrid2,  f.Check1[0],    f.Check1[1],
+        f.Check1[2], f.Check1[3],     f.Check1[4], f.Check1[5],  f.Check1[6],    f.Combo1,
+        f.Combo2,    f.Text6,         f.Text4,     f.LoginStart, f.Text1,        f.Command1,
+        f.Text3,     f.Text2,         f.DataGrid1, f.Command3,   f.ChangeButton, f.Command4,
+        f.Text5,     f.Command5,      f.Option1[0]};
     const auto focused = [] {
         QWidget* widget = QApplication::focusWidget();
         // An editable box's own line edit stands for the box.
