@@ -34,6 +34,7 @@ public:
     DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int) override {}
     FileResult statAt(int directory, const char* name, struct stat& info) override;
+    bool mayWriteIn(int directory) override { return m_disk.mayWriteIn(directory); }
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
                         int targetDir) override;
     FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,

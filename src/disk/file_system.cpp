@@ -86,6 +86,10 @@ FileResult PosixFileSystem::copyFile(int sourceDir, const char* name, const stru
     return error == 0 ? FileResult::success() : FileResult::fromErrno(error);
 }
 
+bool PosixFileSystem::mayWriteIn(int directory) {
+    return ::faccessat(directory, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 FileResult PosixFileSystem::removeFile(int directory, const char* name) {
     if (::unlinkat(directory, name, 0) != 0) {
         return FileResult::fromErrno(errno);

@@ -55,6 +55,8 @@ public:
     virtual void removeDeadTemporaries(int directory) = 0;
     // fstatat without following a link.
     virtual FileResult statAt(int directory, const char* name, struct stat& info) = 0;
+    // Whether this process may create and remove names in the directory.
+    virtual bool mayWriteIn(int directory) = 0;
     // Copies `name` from sourceDir to the same name in targetDir as cp -p would (see fillCopy):
     // the whole copy is written under a temporary name there, then renamed over the target, so
     // the target is never left partly written. The file opened must still be `expected`
@@ -127,6 +129,7 @@ public:
     DirectoryNames listNames(int directory) override;
     void removeDeadTemporaries(int directory) override;
     FileResult statAt(int directory, const char* name, struct stat& info) override;
+    bool mayWriteIn(int directory) override;
     FileResult copyFile(int sourceDir, const char* name, const struct stat& expected,
                         int targetDir) override;
     FileResult moveAcross(int sourceDir, const char* name, const struct stat& expected,

@@ -48,6 +48,18 @@ QByteArray pathBytes(const QString& folder, const char* name) {
     return QFile::encodeName(folder) + '/' + name;
 }
 
+// A failed copy or move names the destination folder where that is what failed: only the
+// target is written, or the run may not write in it.
+FileResult destinationNamed(FileSystem& fs, const RuleDirectories& directories, FileResult result) {
+    const bool written = result.error == ENOSPC || result.error == EDQUOT || result.error == EFBIG;
+    const bool refused = result.error == EACCES || result.error == EPERM || result.error == EROFS;
+    if (written || (refused && !fs.mayWriteIn(directories.destination))) {
+        result.reason = u"先ディレクトリ "_s + directories.rule.destination +
+                        u" に書き込めません："_s + result.reason;
+    }
+    return result;
+}
+
 // Copies or moves the checked file `now`; what it left at the target goes into the report,
 // except for a rename, whose target is the file itself.
 FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const char* name,
@@ -59,7 +71,7 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
         const FileResult renamed =
             fs.moveFile(directories.source, name, now, directories.destination, false);
         if (renamed.error != EEXIST && renamed.error != EXDEV) {
-            return renamed;
+            return destinationNamed(fs, directories, renamed);
         }
         renames = renamed.error == EEXIST;  // the name is taken; across mounts, a copy
     }
@@ -103,7 +115,7 @@ FileResult copyOrMove(FileSystem& fs, const RuleDirectories& directories, const 
     if (result.ok() && !renames && fs.statAt(directories.destination, name, target).ok()) {
         report.placed = identityOf(target);
     }
-    return result;
+    return destinationNamed(fs, directories, result);
 }
 
 }  // namespace

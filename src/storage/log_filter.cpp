@@ -8,6 +8,7 @@
 
 #include "storage/connection.h"
 #include "storage/module_values.h"
+#include "storage/run_history.h"
 #include "storage/shared_func.h"
 #include "storage/sql_text.h"
 #include "storage/storage_error.h"
@@ -74,13 +75,22 @@ void writeLogCsv(const ModuleValues& values, const LogFilter& filter, QIODevice&
     for (int i = 0; i < record.count(); ++i) {
         header << csvField(record.fieldName(i));
     }
-    line(header);
+    line(header << csvField(u"理由"_s));
+    const int path = record.indexOf(u"対象ファイル"_s);
+    const int process = record.indexOf(u"処理内容"_s);
+    const int runText = record.indexOf(u"処理日時"_s);
     while (query.next()) {
         QList<QByteArray> fields;
         for (int i = 0; i < record.count(); ++i) {
             fields << csvField(query.value(i).toString());
         }
-        line(fields);
+        QString reason;
+        if (query.value(process).toString().endsWith(u"失敗"_s)) {
+            reason = RunHistory::failureReason(connection, query.value(runText).toString(),
+                                               query.value(path).toString())
+                         .value_or(QString());
+        }
+        line(fields << csvField(reason));
     }
     if (query.lastError().isValid()) {
         throw StorageError::fromSql(query.lastError());

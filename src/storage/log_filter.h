@@ -23,5 +23,6 @@ struct LogFilter {
 
 // Writes the log rows the filter shows, newest first, as CSV: UTF-8 with a byte order mark, a
 // header line of the column names, fields quoted where RFC 4180 asks (comma, quote, line
-// break) and lines ended by CR LF. Throws StorageError.
+// break) and lines ended by CR LF. A last column, 理由, says why a failed file failed, where the
+// run that logged it kept the reason. Throws StorageError.
 void writeLogCsv(const ModuleValues& values, const LogFilter& filter, QIODevice& out);

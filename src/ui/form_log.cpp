@@ -23,6 +23,7 @@ void Form_sweeprun::ROAD_DSP_2() {
             fitColumns(DataGrid2, {{1, dateTime}, {2, kCopyProcess + u"失敗"_s}, {3, dateTime}}, {},
                        {0});
         });
+    FilterBar->showHits(m_logModel.rowCount());
 }
 
 LogFilter Form_sweeprun::logFilter() const {

@@ -6,6 +6,7 @@
 #include <QSignalBlocker>
 
 #include "storage/rule_row.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +25,7 @@ LogFilterBar::LogFilterBar(QWidget* parent)
       process(new QComboBox),
       from(new QLineEdit),
       to(new QLineEdit),
+      hits(new QLabel),
       saveCsv(new QPushButton(u"CSV に保存"_s)),
       closer(new QToolButton) {
     setObjectName(u"LogFilter"_s);
@@ -48,6 +50,7 @@ LogFilterBar::LogFilterBar(QWidget* parent)
     layout->addWidget(from, 1);
     layout->addWidget(new QLabel(u"～"_s));
     layout->addWidget(to, 1);
+    layout->addWidget(hits);
     layout->addWidget(saveCsv);
     layout->addWidget(closer);
 
@@ -99,4 +102,8 @@ void LogFilterBar::close() {
     }
     hide();
     emit closed();
+}
+
+void LogFilterBar::showHits(qsizetype rows) {
+    hits->setText(countText(rows) + u" 件"_s);
 }

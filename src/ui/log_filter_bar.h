@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -21,11 +22,13 @@ public:
     LogFilter filter() const;
     // Opens the line with the focus in its text.
     void open();
+    void showHits(qsizetype rows);
 
     QLineEdit* text;
     QComboBox* process;
     QLineEdit* from;
     QLineEdit* to;
+    QLabel* hits;          // how many rows the list shows
     QPushButton* saveCsv;  // CSV に保存
     QToolButton* closer;
 

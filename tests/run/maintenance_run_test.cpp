@@ -9,6 +9,7 @@
 #include "run/run_notice.h"
 #include "run/run_plan.h"
 #include "storage/connection.h"
+#include "support/as_other_user.h"
 #include "support/failing_file_system.h"
 #include "support/run_recorder.h"
 #include "support/temp_tree.h"
@@ -260,7 +261,8 @@ TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(outcome.result, QString());
     ASSERT_EQ(outcome.failures.size(), 1);
     EXPECT_EQ(outcome.failures[0].message(),
-              b + u" の処理に失敗しました（ディスクの空き容量が足りません）"_s);
+              b + u" の処理に失敗しました（先ディレクトリ "_s + out +
+                  u" に書き込めません：ディスクの空き容量が足りません）"_s);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_TRUE(QFile::exists(b));  // its copy failed, so it stays
     EXPECT_FALSE(QFile::exists(c));
@@ -271,6 +273,32 @@ TEST_F(MaintenanceRunTest, AFileThatCannotBeHandledIsReportedAndTheRunGoesOn) {
               (QList<QStringList>{row(a, kMove), row(b, u"移動失敗"_s), row(c, kMove)}));
     EXPECT_EQ(outcome.doneFiles, 2);  // b failed
     EXPECT_EQ(recorder.files, (QStringList{u"done "_s + a, u"failed "_s + b, u"done "_s + c}));
+}
+
+// A folder the user may not write in is named: the destination where the copy or move could
+// not be placed, not where the file could not be taken from.
+TEST_F(MaintenanceRunTest, AFailureNamesTheDestinationFolderWhenThatIsWhatFailed) {
+    const QString in = tree.dir(u"in"_s);
+    const QString out = tree.dir(u"out"_s);
+    const QString locked = tree.dir(u"locked"_s);
+    const QString a = old(u"in/a.txt"_s);
+    const QString b = old(u"locked/b.log"_s);
+    tree.addRule({u"001"_s, in, out, u"txt"_s, u"7"_s, kCopy});
+    tree.addRule({u"002"_s, locked, in, u"log"_s, u"7"_s, kMove});
+    EXPECT_TRUE(asOtherUser(tree.path(), [&] {
+        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+        ASSERT_TRUE(QFile::setPermissions(out, readOnly));
+        ASSERT_TRUE(QFile::setPermissions(locked, readOnly));
+        const RunOutcome outcome = run();
+        QStringList messages;
+        for (const FileFailure& failure : outcome.failures) {
+            messages << failure.message();
+        }
+        EXPECT_EQ(messages,
+                  (QStringList{a + u" の処理に失敗しました（先ディレクトリ "_s + out +
+                                   u" に書き込めません：アクセスが拒否されました）"_s,
+                               b + u" の処理に失敗しました（アクセスが拒否されました）"_s}));
+    }));
 }
 
 TEST_F(MaintenanceRunTest, NothingIsCopiedOrMovedOntoItself) {

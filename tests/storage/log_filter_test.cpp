@@ -5,6 +5,7 @@
 #include <QBuffer>
 
 #include "storage/connection.h"
+#include "storage/run_history.h"
 #include "storage/sql_text.h"
 #include "support/temp_tree.h"
 
@@ -67,13 +68,25 @@ TEST(LogFilter, CsvIsUtf8WithAByteOrderMarkAndQuotesWhatRfc4180Asks) {
     }
     QBuffer out;
     out.open(QIODevice::WriteOnly);
+    // The run of 03/26 kept why its file failed; the older run kept nothing.
+    {
+        Connection connection(tree.values());
+        RunHistory::ensureTable(connection);
+        const qint64 id = RunHistory::begin(
+            connection, tree.values().tbl_log,
+            {u"test"_s, at(u"2003/03/26 23:59:59"_s), std::nullopt, u"2003/03/26 23:59:59"_s, {}});
+        RunHistory::Finish finish;
+        finish.failures = {{u"/in/two\nlines.log"_s, u"先ディレクトリ /out に書き込めません"_s}};
+        RunHistory::finish(connection, id, finish);
+    }
     writeLogCsv(tree.values(), {{}, {}, {}, QDate(2003, 3, 26)}, out);  // the rows shown
     QStringList lines = {
-        u"対象ファイル,タイムスタンプ,処理内容,処理日時"_s,
-        u"\"/in/two\nlines.log\",2003/03/04 10:00:00,移動失敗,2003/03/26 23:59:59"_s,
-        u"/in/it's.log,2003/03/03 10:00:00,移動,2003/03/26 09:05:30"_s,
-        u"\"/in/say \"\"hi\"\".log\",2003/03/02 10:00:00,複写失敗,2003/03/25 09:05:30"_s,
-        u"\"/in/a,b.log\",2003/03/01 10:00:00,削除,2003/03/24 09:05:30"_s,
+        u"対象ファイル,タイムスタンプ,処理内容,処理日時,理由"_s,
+        u"\"/in/two\nlines.log\",2003/03/04 10:00:00,移動失敗,2003/03/26 23:59:59,"
+        u"先ディレクトリ /out に書き込めません"_s,
+        u"/in/it's.log,2003/03/03 10:00:00,移動,2003/03/26 09:05:30,"_s,
+        u"\"/in/say \"\"hi\"\".log\",2003/03/02 10:00:00,複写失敗,2003/03/25 09:05:30,"_s,
+        u"\"/in/a,b.log\",2003/03/01 10:00:00,削除,2003/03/24 09:05:30,"_s,
     };
     EXPECT_EQ(out.data(), "\xEF\xBB\xBF" + (lines.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
 
@@ -81,6 +94,6 @@ TEST(LogFilter, CsvIsUtf8WithAByteOrderMarkAndQuotesWhatRfc4180Asks) {
     QBuffer all;
     all.open(QIODevice::WriteOnly);
     writeLogCsv(tree.values(), {}, all);
-    lines.insert(1, u"/in/bad\\xff.log,2003/03/05 10:00:00,複写,2003/03/27 00:00:00"_s);
+    lines.insert(1, u"/in/bad\\xff.log,2003/03/05 10:00:00,複写,2003/03/27 00:00:00,"_s);
     EXPECT_EQ(all.data(), "\xEF\xBB\xBF" + (lines.join(u"\r\n"_s) + u"\r\n"_s).toUtf8());
 }

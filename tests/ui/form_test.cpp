@@ -364,7 +364,8 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
     } cases[] = {
         {u"2003/03/24 09:05:30"_s, [] {},
          u"03/24 09:05 の実行: 完了 0 件、失敗 1 件\n順序 001 移動: "_s + stuck +
-             u" の処理に失敗しました（ディスクの空き容量が足りません）"_s},
+             u" の処理に失敗しました（先ディレクトリ "_s + tree.path(u"out"_s) +
+             u" に書き込めません：ディスクの空き容量が足りません）"_s},
         {u"2003/03/25 09:05:30"_s,
          [&] {
              Connection connection(tree.values());
@@ -407,7 +408,8 @@ TEST_F(FormTest, WhatGoesWrongInATimerRunIsShownWithoutStoppingTheSchedule) {
     const QPoint point = f.DataGrid2->visualRect(log->index(0, 0)).center();
     QHelpEvent hover(QEvent::ToolTip, point, cells->mapToGlobal(point));
     QApplication::sendEvent(cells, &hover);
-    EXPECT_EQ(QToolTip::text(), stuck + u"\nディスクの空き容量が足りません"_s);
+    EXPECT_EQ(QToolTip::text(), stuck + u"\n先ディレクトリ "_s + tree.path(u"out"_s) +
+                                    u" に書き込めません：ディスクの空き容量が足りません"_s);
 }
 
 TEST_F(FormTest, ClosingDuringARunWaitsForTheRunAndFailuresAreReported) {

@@ -306,6 +306,7 @@ TEST_F(WindowUseTest, TheLogIsSearchedAmongAMillionRowsAndSavedAsItIsShown) {
     QTest::keyClicks(f.FilterBar->text, u"needle"_s);
     QTest::keyClick(f.FilterBar->text, Qt::Key_Return);
     ASSERT_EQ(log->rowCount(), 4);
+    EXPECT_EQ(f.FilterBar->hits->text(), u"4 件"_s);
     EXPECT_EQ(log->index(0, 0).data().toString(), u"/data/needle-4.csv"_s);  // newest first
 
     QTest::keyClick(f.FilterBar->process, Qt::Key_End);  // 失敗のみ
@@ -321,8 +322,8 @@ TEST_F(WindowUseTest, TheLogIsSearchedAmongAMillionRowsAndSavedAsItIsShown) {
     EXPECT_EQ(
         TempTree::read(prompts.savePath),
         "\xEF\xBB\xBF" +
-            u"対象ファイル,タイムスタンプ,処理内容,処理日時\r\n"
-            u"/data/needle-4.csv,2003/03/10 10:00:03,移動失敗,2003/03/26 09:05:30\r\n"_s.toUtf8());
+            u"対象ファイル,タイムスタンプ,処理内容,処理日時,理由\r\n"
+            u"/data/needle-4.csv,2003/03/10 10:00:03,移動失敗,2003/03/26 09:05:30,\r\n"_s.toUtf8());
     EXPECT_TRUE(prompts.messages.isEmpty());
 
     QTest::keyClick(f.FilterBar->text, Qt::Key_Escape);
