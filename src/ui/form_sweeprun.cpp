@@ -75,13 +75,13 @@ void Form_sweeprun::wireHandlers() {
     // The live count of the rule in the editor, once its typing settles.
     m_countSettle.setSingleShot(true);
     m_countSettle.setInterval(300);
-    connect(&m_countSettle, &QTimer::timeout, this, [this] {
-        const Rule rule = ruleEntry();
-        if (!rule.source.isEmpty() && !rule.extension.isEmpty() && !rule.retention.isEmpty()) {
-            m_runs.countRule(rule);
+    connect(&m_countSettle, &QTimer::timeout, this, &Form_sweeprun::countRule);
+    connect(&m_runs, &RunController::ruleCounted, this, [this](const QString& text) {
+        LabelCount->setText(text);
+        if (m_recount) {  // the folder changed while it was counted
+            m_countSettle.start();
         }
     });
-    connect(&m_runs, &RunController::ruleCounted, LabelCount, &QLabel::setText);
     for (QLineEdit* box : {Text1, Text3, Text2}) {
         connect(box, &QLineEdit::textChanged, this, [this] {
             m_runs.cancelCount();  // what it counts is no longer what is typed
@@ -89,6 +89,14 @@ void Form_sweeprun::wireHandlers() {
             m_countSettle.start();
         });
     }
+    // Files come and go in the folder counted: counted again, but never a count cut short.
+    connect(&m_sourceWatch, &QFileSystemWatcher::directoryChanged, this, [this] {
+        if (m_runs.counting()) {
+            m_recount = true;
+        } else if (!m_runs.running() && !m_countSettle.isActive()) {
+            m_countSettle.start();
+        }
+    });
     // The rule editor's buttons.
     connect(Command1, &QPushButton::clicked, this, &Form_sweeprun::Command1_Click);
     connect(Command3, &QPushButton::clicked, this, &Form_sweeprun::Command3_Click);
@@ -330,4 +338,28 @@ void Form_sweeprun::moveEvent(QMoveEvent* event) {
     if (m_layoutDecoration >= 0 && decorationHeight() != m_layoutDecoration) {
         applyStartupLayout();
     }
+}
+
+void Form_sweeprun::countRule() {
+    m_recount = false;
+    const Rule rule = ruleEntry();
+    if (!m_sourceWatch.directories().isEmpty()) {
+        m_sourceWatch.removePaths(m_sourceWatch.directories());
+    }
+    if (rule.extension.startsWith(u'.')) {
+        LabelCount->setText(u"対象: 拡張子は「.」を付けずに入力してください（例: "_s +
+                            rule.extension.mid(1) + u"）"_s);
+        return;
+    }
+    if (KAK_CHK(rule.extension)) {
+        LabelCount->setText(u"対象: 拡張子に[./\\*?]の記号は使えません"_s);
+        return;
+    }
+    if (rule.source.isEmpty() || rule.extension.isEmpty() || rule.retention.isEmpty()) {
+        LabelCount->clear();
+        return;
+    }
+    m_sourceWatch.addPath(rule.source);
+    LabelCount->setText(u"計算中…"_s);
+    m_runs.countRule(rule);
 }

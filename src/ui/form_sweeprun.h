@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileSystemWatcher>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -161,6 +162,8 @@ private:
     void clearRuleEditor();  // and nothing highlighted
     // The rules or settings changed: what shows them, or what follows from them, is redone.
     void rulesChanged();
+    // The live count of the rule as typed, or a hint where what is typed cannot be counted.
+    void countRule();
     // The minute timer fires in the first moments of the clock's next minute.
     void alignTimer();
     RuleTable ruleTable() const;
@@ -173,16 +176,18 @@ private:
     PagedQueryModel m_ruleModel;
     LogListModel m_logModel;
     RunController m_runs;
-    bool m_runMode = false;           // the schedule runs: the minute timer is set
-    bool m_closeAgreed = false;       // the user agreed that closing ends the schedule
-    bool m_resumeSchedule = false;    // the run under way was started in run mode
-    qint64 m_shownRun = 0;            // the run whose rows the log list shows; 0: every run
-    bool m_positioningRules = false;  // the rule list moves its current row itself
-    int m_layoutDecoration = -1;      // the frame height the layout was made for; -1 before it
-    int m_logGridHeight = 0;          // the log list's height without the search line
-    QTimer m_countSettle;             // typing settles before the rule is counted
-    QTimer m_clockWatch;              // calls followClock
-    QDateTime m_nextTick;             // the clock's time the minute timer is set for
-    QDateTime m_statusMinute;         // the minute 前回 was last read in
-    qint64 m_lastRunSeen = -1;        // the run 前回 showed; -1 before it was first read
+    bool m_runMode = false;            // the schedule runs: the minute timer is set
+    bool m_closeAgreed = false;        // the user agreed that closing ends the schedule
+    bool m_resumeSchedule = false;     // the run under way was started in run mode
+    qint64 m_shownRun = 0;             // the run whose rows the log list shows; 0: every run
+    bool m_positioningRules = false;   // the rule list moves its current row itself
+    int m_layoutDecoration = -1;       // the frame height the layout was made for; -1 before it
+    int m_logGridHeight = 0;           // the log list's height without the search line
+    QTimer m_countSettle;              // typing settles before the rule is counted
+    QFileSystemWatcher m_sourceWatch;  // the folder counted
+    bool m_recount = false;            // it changed while it was counted
+    QTimer m_clockWatch;               // calls followClock
+    QDateTime m_nextTick;              // the clock's time the minute timer is set for
+    QDateTime m_statusMinute;          // the minute 前回 was last read in
+    qint64 m_lastRunSeen = -1;         // the run 前回 showed; -1 before it was first read
 };

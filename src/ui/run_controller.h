@@ -36,6 +36,7 @@ public:
     // Counts what the rule would handle now (ruleCounted); a count under way is dropped.
     void countRule(const Rule& rule);
     void cancelCount() { m_count.cancel(); }
+    bool counting() const { return m_count.busy(); }
     // Not while a run works: the window closes once it has ended (closeWanted).
     bool mayClose();
     // The last run any program finished, as the run history keeps it; nothing when there is

@@ -12,6 +12,7 @@
 #include "support/temp_tree.h"
 #include "support/window_test.h"
 #include "ui/form_sweeprun.h"
+#include "ui/preview_window.h"
 
 using namespace Qt::StringLiterals;
 
@@ -317,13 +318,11 @@ TEST_F(RuleEditorTest, TheRuleAsTypedIsCountedOnceTheTypingSettles) {
     tree.file(u"in/c.txt"_s, "other", at(u"2003/03/01 10:00:00"_s));
     clock.time = at(u"2003/03/29 09:00:00"_s);
     Form_sweeprun& f = start();
+    // Blank while typing, "計算中…" while counting, then the count.
     const auto counted = [&] {
         EXPECT_TRUE(QTest::qWaitFor([&] { return !f.LabelCount->text().isEmpty(); }, 1000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return f.LabelCount->text() != u"計算中…"_s; }, 1000));
         return f.LabelCount->text();
-    };
-    const auto retype = [](QLineEdit* box, const QString& text) {
-        box->selectAll();
-        QTest::keyClicks(box, text);
     };
 
     QTest::keyClicks(f.Text1, in);
@@ -338,9 +337,32 @@ TEST_F(RuleEditorTest, TheRuleAsTypedIsCountedOnceTheTypingSettles) {
     retype(f.Text1, tree.path(u"none"_s));
     EXPECT_EQ(counted(), u"対象: 元ディレクトリがありません"_s);
 
+    retype(f.Text1, in);
+    EXPECT_EQ(counted(), u"対象 1 件（1.0 KB）、最古 2003/03/01"_s);
+    // A file that comes into the folder is counted without a keystroke.
+    tree.file(u"in/d.log"_s, QByteArray(1000, 'd'), at(u"2003/03/01 10:00:00"_s));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f.LabelCount->text() == u"対象 2 件（2.0 KB）、最古 2003/03/01"_s; }, 1000))
+        << f.LabelCount->text().toStdString();
+
+    // The rule registered and run from the preview: the count follows the run.
+    f.Option1[2]->setChecked(true);
+    QTest::mouseClick(f.Command3, Qt::LeftButton);
+    QTest::keyClick(&f, Qt::Key_P, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.Preview->RunNowButton->isEnabled(); }, 5000));
+    QTest::mouseClick(f.Preview->RunNowButton, Qt::LeftButton);
+    waitForRun();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.LabelCount->text() == u"対象 0 件"_s; }, 1000));
+
+    // An extension typed with its dot is hinted at, not counted as nothing.
+    retype(f.Text3, u".log"_s);
+    EXPECT_EQ(counted(), u"対象: 拡張子は「.」を付けずに入力してください（例: log）"_s);
+    retype(f.Text3, u"log"_s);
+    counted();
+
     // A folder that goes while it is counted: what went is not counted, nothing breaks.
     fs.beforeCheck = [&](const char*) { QDir(in).removeRecursively(); };
-    retype(f.Text1, in);
+    retype(f.Text2, u"7"_s);
     EXPECT_EQ(counted(), u"対象 0 件"_s);
 }
 
