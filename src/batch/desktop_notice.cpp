@@ -58,8 +58,12 @@ bool sendDesktopNotice(const DesktopNotice& notice) {
     QDBusMessage call = QDBusMessage::createMethodCall(
         u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
         u"org.freedesktop.Notifications"_s, u"Notify"_s);
-    call << u"Quillon"_s << 0u << u"org.quillon.Quillon"_s << notice.summary << notice.body
-         << QStringList() << QVariantMap{{u"urgency"_s, QVariant::fromValue<uchar>(1)}} << -1;
+    // The body may hold markup: a name's own "&" or "<" is text. Each notice is of a run that
+    // went wrong and nobody saw, so it is critical: it stays until it is read.
+    QString body = notice.body;
+    body.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
+    call << u"Quillon"_s << 0u << u"org.quillon.Quillon"_s << notice.summary << body
+         << QStringList() << QVariantMap{{u"urgency"_s, QVariant::fromValue<uchar>(2)}} << -1;
     const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

@@ -23,12 +23,14 @@ class NotificationServer : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
-    QStringList shown;  // "<application>|<icon>|<summary>|<body>"
+    QStringList shown;  // "<application>|<icon>|<summary>|<body>|<urgency>"
 
 public slots:
     uint Notify(const QString& application, uint, const QString& icon, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap&, int) {
-        shown << QStringList{application, icon, summary, body}.join(u'|');
+                const QString& body, const QStringList&, const QVariantMap& hints, int) {
+        shown << QStringList{application, icon, summary, body,
+                             QString::number(hints.value(u"urgency"_s).toUInt())}
+                     .join(u'|');
         return static_cast<uint>(shown.size());
     }
 };
@@ -88,18 +90,20 @@ TEST(DesktopNotice, ARunNobodyWatchedThatWentWrongIsShownOnTheDesktopAndNothingE
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_TRUE(server.shown.isEmpty());
 
-    // Files left alone: one notice, with the first failures.
+    // Files left alone: one critical notice, with the first failures, their names as text.
     Connection(tree.values())
         .Execute(u"UPDATE sweeprun SET 処理 = '移動', 先ディレクトリ = '"_s + in +
                  u"/'"_s);  // onto itself
-    const QString b = tree.file(u"in/b.txt"_s, "b", at(u"2003/03/01 10:00:00"_s));
+    const QString b = tree.file(u"in/x&y<z>.txt"_s, "b", at(u"2003/03/01 10:00:00"_s));
     const auto [code, said] = batch(true);
     EXPECT_EQ(code, kExitFailures);
     ASSERT_EQ(server.shown.size(), 1);
-    EXPECT_EQ(server.shown[0],
-              u"Quillon|org.quillon.Quillon|Quillon: 失敗 1 件|03/29 09:05 の実行: 完了 0 件、"
-              u"失敗 1 件\n順序 001 移動: "_s +
-                  b + u" の処理に失敗しました（コピー先が元のファイルと同じです）"_s);
+    EXPECT_EQ(
+        server.shown[0],
+        u"Quillon|org.quillon.Quillon|Quillon: 失敗 1 件|03/29 09:05 の実行: 完了 0 件、"
+        u"失敗 1 件\n順序 001 移動: "_s +
+            in +
+            u"/x&amp;y&lt;z&gt;.txt の処理に失敗しました（コピー先が元のファイルと同じです）|2"_s);
 
     // Without a session bus nothing is sent, and the program says and returns the same.
     EXPECT_EQ(batch(false), std::pair(code, said));
