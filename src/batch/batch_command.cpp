@@ -16,6 +16,7 @@
 #include "storage/database_location.h"
 #include "storage/schema.h"
 #include "storage/storage_error.h"
+#include "text/number_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -222,7 +223,7 @@ int runBatch(const BatchOptions& options, FileSystem& fs, QTextStream& out, QTex
             break;
     }
     out << (options.dryRun
-                ? u"完了: "_s + QString::number(outcome.doneFiles) +
+                ? u"完了: "_s + countText(outcome.doneFiles) +
                       u" 件を処理する予定です（何も変更していません）\n"_s
                 : u"完了: "_s + QString::number(outcome.doneFiles) + u" 件を処理しました\n"_s);
     return kExitComplete;

@@ -10,3 +10,9 @@ QString chosenDirectory(const QString& confirmed) {
     }
     return QDir::toNativeSeparators(QDir::currentPath());
 }
+
+QString choiceStart(const QString& box) {
+    const QFileInfo named(box.trimmed());
+    return !box.trimmed().isEmpty() && named.isDir() ? named.absoluteFilePath()
+                                                     : QDir::currentPath();
+}

@@ -6,3 +6,7 @@
 // it was cancelled): a folder itself, a file's folder. That folder becomes the working
 // directory, where the next dialog opens; after a cancel, the working directory as it stands.
 QString chosenDirectory(const QString& confirmed);
+
+// Where the dialog of a box opens: the folder the box names, where there is one; else the
+// working directory.
+QString choiceStart(const QString& box);

@@ -142,7 +142,7 @@ void Form_sweeprun::Command4_Click() {
 }
 
 void Form_sweeprun::chooseDirectory(QLineEdit* box) {
-    box->setText(chosenDirectory(m_prompts.choosePath(QDir::currentPath())));
+    box->setText(chosenDirectory(m_prompts.choosePath(choiceStart(box->text()))));
 }
 
 void Form_sweeprun::Command1_Click() {

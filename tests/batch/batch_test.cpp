@@ -58,6 +58,19 @@ TEST_F(BatchTest, RefusesWithoutAUsableLogRetention) {
     EXPECT_EQ(err, u"ログ残存日数は０以上の数値で入力してください\n"_s);
 }
 
+// A trial counts as each rule's total does, with thousands separated.
+TEST_F(BatchTest, ADryRunTotalsAsEachRuleDoes) {
+    writeSchedule(tree.values(), {u" "_s, u"09"_s, u"05"_s, u"30"_s});
+    const QString in = tree.dir(u"in"_s);
+    for (int i = 0; i < 1234; ++i) {
+        tree.file(u"in/%1.txt"_s.arg(i), {}, at(u"2003/03/01 10:00:00"_s));
+    }
+    tree.addRule({u"001"_s, in, u""_s, u"txt"_s, u"7"_s, u"削除"_s});
+    EXPECT_EQ(batch({u"--dry-run"_s}), kExitComplete);
+    EXPECT_TRUE(out.contains(u"  計 1,234 件（0 バイト）\n"_s)) << out.toStdString();
+    EXPECT_TRUE(out.endsWith(u"完了: 1,234 件を処理する予定です（何も変更していません）\n"_s));
+}
+
 TEST_F(BatchTest, PrintsEachFileAndTheResultWithItsExitCode) {
     writeSchedule(tree.values(), {u" "_s, u"09"_s, u"05"_s, u"30"_s});
     const QString in = tree.dir(u"in"_s);

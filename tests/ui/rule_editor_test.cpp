@@ -393,7 +393,7 @@ TEST_F(RuleEditorTest, PickingARuleCopiesItIntoTheEditor) {
     EXPECT_EQ(f.Text1->text(), u"typed"_s);
 }
 
-TEST_F(RuleEditorTest, ChoosingADirectoryTakesAFolderOrAFilesFolderAndOpensWhereTheLastWent) {
+TEST_F(RuleEditorTest, ChoosingADirectoryTakesAFolderOrAFilesFolderAndOpensWhereTheBoxPoints) {
     Form_sweeprun& f = start();
     const QString file = tree.file(u"in/report.txt"_s, "", at(u"2003/01/01 00:00:00"_s));
     const QString empty = tree.dir(u"empty"_s);
@@ -415,5 +415,9 @@ TEST_F(RuleEditorTest, ChoosingADirectoryTakesAFolderOrAFilesFolderAndOpensWhere
     EXPECT_EQ(prompts.startedIn, empty);
     EXPECT_EQ(f.Text5->text(), empty);
     EXPECT_EQ(f.Text1->text(), in);
+
+    // A box that names a folder opens the dialog there.
+    QTest::mouseClick(f.Command1, Qt::LeftButton);
+    EXPECT_EQ(prompts.startedIn, in);
     QDir::setCurrent(before);
 }
