@@ -38,8 +38,7 @@ void Form_sweeprun::reopen() {
 
 void Form_sweeprun::showTrayStatus() {
     if (Tray != nullptr) {
-        Tray->setToolTip(u"Quillon\n"_s + LabelNext->text() + u'\n' +
-                         LabelLast->text().replace(u"、\n"_s, u"、"_s));
+        Tray->setToolTip(u"Quillon\n"_s + LabelNext->text() + u'\n' + LabelLast->text());
     }
 }
 

@@ -112,8 +112,10 @@ void Form_sweeprun::buildControls() {
     PreviewButton->setToolTip(u"次の実行で処理するファイルを表示 (Ctrl+P)"_s);
     // This window's own addition: whether it runs, when next, and what the last run came to.
     LabelNext = add(Frame7, u"LabelNext"_s, new QLabel(u"設定中"_s), 240, 240, 2400, 375);
-    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 7695, 180, 2700, 510);
-    LabelLast->setWordWrap(true);  // a run with failures takes a second line
+    // What the last run came to stands on the group's top line, where the longest result, its
+    // failures included, has room on one line.
+    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 2400, 0, 7935, 240);
+    LabelLast->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
@@ -253,17 +255,6 @@ void Form_sweeprun::placeLogGrid() {
     const int top = twips(240);
     const int bar = FilterBar->isVisible() ? FilterBar->height() + twips(60) : 0;
     DataGrid2->setGeometry(DataGrid2->x(), top + bar, DataGrid2->width(), m_logGridHeight - bar);
-}
-
-void Form_sweeprun::showFitted(QLabel* label, const QString& text) {
-    label->setStyleSheet(QString());
-    label->setText(text);
-    if (label->fontMetrics().horizontalAdvance(text) > label->width()) {
-        label->setStyleSheet(u"font-size: 8pt;"_s);
-        if (label->wordWrap()) {
-            label->setText(QString(text).replace(u"、"_s, u"、\n"_s));
-        }
-    }
 }
 
 void Form_sweeprun::setEditorsEnabled(bool enable) {

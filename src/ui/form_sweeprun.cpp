@@ -224,7 +224,7 @@ void Form_sweeprun::showLastRun() {
     m_statusMinute = m_clock.now();
     const std::optional<RunHistory::Recorded> last = m_runs.lastRun();
     if (last) {
-        showFitted(LabelLast, lastRunText(last->result));
+        LabelLast->setText(lastRunText(last->result));
     }
     // A run of any program, this window's included, may have changed the tree and the log.
     const qint64 id = last ? last->id : 0;

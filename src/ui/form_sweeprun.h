@@ -140,9 +140,6 @@ private:
     void showLogFiltered();       // the log list again, as the search line now asks
     LogFilter logFilter() const;  // the search line's, and the run chosen in the history
     void applyStartupLayout();
-    // What takes more than the room beside the buttons gets a point smaller, and a wrapping
-    // label a second line after its "、", rather than be cut.
-    static void showFitted(QLabel* label, const QString& text);
     // "前回 …": the last run any program finished.
     void showLastRun();
     int decorationHeight() const { return frameGeometry().height() - geometry().height(); }

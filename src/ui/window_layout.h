@@ -7,7 +7,8 @@ QString windowCaption(int major, int minor, int revision);
 
 // Where the start-up layout puts the groups, in twips, for a screen of the given height and a
 // window frame (title bar included) of the given height: the outer window takes the screen,
-// the log group a third of it, the rules what is left inside.
+// the log group a third of it (less on a low screen, so that four rules show), the rules what is
+// left inside.
 struct WindowLayout {
     double windowHeight;
     double logTop;  // Frame10

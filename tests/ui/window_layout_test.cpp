@@ -24,4 +24,9 @@ TEST(WindowLayout, TheLogTakesAThirdOfTheScreenAndTheRulesTheRest) {
     EXPECT_DOUBLE_EQ(low.logHeight, 3840);  // a third of the screen, not of the inside
     EXPECT_DOUBLE_EQ(low.rulesHeight, 11100 - 735 - 3840 - 1095 - 400);
     EXPECT_LT(low.ruleGridHeight, tall.ruleGridHeight);
+    // 768 pixels at a scale of 1.5, 512 to lay out: the log gives way to four rules.
+    const WindowLayout scaled = startupLayout(7680, 420);
+    EXPECT_DOUBLE_EQ(scaled.ruleGridHeight, 1800);
+    EXPECT_DOUBLE_EQ(scaled.logHeight, 7260 - 735 - 1095 - 400 - 735 - 735 - 600 - 1800);
+    EXPECT_DOUBLE_EQ(scaled.rulesTop + scaled.rulesHeight + 400, scaled.windowHeight);
 }

@@ -179,12 +179,14 @@ TEST_F(WindowUseTest, DisabledControlsLookDisabledAndTheButtonFacesAreFlat) {
     EXPECT_GE(
         (luminance(disabledYellow) + 0.05) / (luminance(colour(f.Text1, QPalette::Text)) + 0.05),
         4.5);
-    // Every caption fits its frame, and the status line keeps clear of the buttons.
+    // Every caption fits its frame, and the last run's line keeps clear of its group's caption.
     for (QGroupBox* group : f.findChildren<QGroupBox*>()) {
         EXPECT_LE(group->fontMetrics().horizontalAdvance(group->title()) + 16, group->width())
             << group->title().toStdString();
     }
-    EXPECT_GE(f.LabelLast->x() - f.Command7->geometry().right(), 6);
+    f.LabelLast->setText(u"前回 12/07 05:30 完了 1,234,567 件、失敗 12,345 件"_s);
+    EXPECT_GE(f.LabelLast->geometry().right() - f.LabelLast->sizeHint().width(),
+              f.Frame7->fontMetrics().horizontalAdvance(f.Frame7->title()) + 16);
     EXPECT_NE(face(f.Command3).first, QColor(192, 255, 192));
 
     f.Command7_Click();  // settings mode
@@ -212,21 +214,16 @@ TEST_F(WindowUseTest, TheStatusLineTellsWhenTheWindowRunsAndWhatTheLastRunDid) {
 
     QTest::mouseClick(f.Command7, Qt::LeftButton);
     EXPECT_EQ(f.LabelNext->text(), u"設定中"_s);
-    // The widest texts fit where they stand: a hundred thousand files at the window's size,
-    // millions a point smaller.
+    // The widest texts fit where they stand, on one line: millions of files, and failures.
     EXPECT_LE(f.LabelNext->sizeHint().width(), f.LabelNext->width());
-    QFont font = f.LabelLast->font();
-    EXPECT_EQ(QFontInfo(font).family(), u"Noto Sans CJK JP"_s);
-    EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 123,456 件"_s),
-              f.LabelLast->width());
-    font.setPointSize(8);
-    EXPECT_LE(QFontMetrics(font).horizontalAdvance(u"前回 12/07 05:30 完了 1,234,567 件"_s),
-              f.LabelLast->width());
-    // A run with failures takes two lines of the smaller font.
-    QLabel* last = f.LabelLast;
-    last->setStyleSheet(u"font-size: 8pt;"_s);
-    last->setText(u"前回 12/07 05:30 完了 1,234,567 件、失敗 12,345 件"_s);
-    EXPECT_LE(last->heightForWidth(last->width()), last->height());
+    for (const QString& text : {u"次回 12/14（月）09:05"_s, u"実行中 1,234,567 件"_s}) {
+        f.LabelNext->setText(text);
+        EXPECT_LE(f.LabelNext->sizeHint().width(), f.LabelNext->width());
+    }
+    EXPECT_EQ(QFontInfo(f.LabelLast->font()).family(), u"Noto Sans CJK JP"_s);
+    f.LabelLast->setText(u"前回 12/07 05:30 完了 1,234,567 件、失敗 12,345 件"_s);
+    EXPECT_LE(f.LabelLast->sizeHint().width(), f.LabelLast->width());
+    EXPECT_LE(f.LabelLast->sizeHint().height(), f.LabelLast->height() + 2);
 }
 
 TEST_F(WindowUseTest, TheWindowAndTheBatchShareOneDatabaseAsTwoProcesses) {
