@@ -11,17 +11,16 @@ using namespace Qt::StringLiterals;
 void Form_sweeprun::placeBeside(QWidget* window) {
     // Beside the main window where the screen has room to read it there, so what it starts can
     // be watched; else as wide as it was made, at the screen's right edge, over the main window.
-    // Shown first, so that its frame is known.
+    // Placed before it is shown: its frame will be as wide as the main window's.
     const QRect area = screen()->availableGeometry();
     const QRect frame = frameGeometry();
-    const int border = window->frameGeometry().width() - window->width();
+    const int border = frame.width() - width();
     const int room = area.right() - frame.right() - border;
     const int least = window->fontMetrics().averageCharWidth() * 60;
-    window->resize(std::min(window->width(), room >= least ? room : area.width() - border),
-                   window->height());
+    const int width = std::min(window->width(), room >= least ? room : area.width() - border);
+    window->resize(width, window->height());
     window->move(
-        std::max(area.left(),
-                 std::min(frame.right() + 1, area.right() + 1 - window->frameGeometry().width())),
+        std::max(area.left(), std::min(frame.right() + 1, area.right() + 1 - width - border)),
         frame.top());
 }
 
@@ -34,7 +33,6 @@ void Form_sweeprun::openPreview() {
         // What is left for the next run is planned once the run record shows the run.
         connect(&m_runs, &RunController::runFinished, Preview,
                 [this] { Preview->setRunAllowed(true); });
-        Preview->show();
         placeBeside(Preview);
     }
     Preview->setRunAllowed(!m_runs.running());
@@ -68,9 +66,9 @@ void Form_sweeprun::openHistory() {
     }
     History->refresh();
     if (!History->isVisible()) {
-        History->show();
         placeBeside(History);
     }
+    History->show();
     History->raise();
     History->activateWindow();
 }

@@ -60,18 +60,14 @@ PreviewWindow::PreviewWindow(const ModuleValues& values, FileSystem& fs, const C
     layout->addWidget(List, 1);
     layout->addLayout(bottom);
 
-    const QFontMetrics metrics = List->fontMetrics();
     QHeaderView* header = List->header();
     header->setStretchLastSection(false);
     header->setSectionResizeMode(PlanModel::Target, QHeaderView::Stretch);
-    const auto fit = [&](int column, const QString& widest) {
-        List->setColumnWidth(column,
-                             metrics.horizontalAdvance(widest) + metrics.averageCharWidth() * 3);
-    };
-    fit(PlanModel::Process, u"移動（上書き）"_s);
-    fit(PlanModel::Count, u"1,000,000 件"_s);
-    fit(PlanModel::Stamp, u"2000/00/00 00:00:00"_s);
-    fit(PlanModel::Size, u"999.9 MB"_s);
+    fitColumn(PlanModel::Process, {u"移動（上書き）"_s});
+    fitColumn(PlanModel::Count, {u"1,000,000 件"_s});
+    fitColumn(PlanModel::Stamp, {u"2000/00/00 00:00:00"_s});
+    fitColumn(PlanModel::Size, {u"999.9 MB"_s});
+    const QFontMetrics metrics = List->fontMetrics();
     resize(metrics.averageCharWidth() * 130, metrics.height() * 30);
 
     m_countTimer.setInterval(250);
@@ -168,9 +164,34 @@ void PreviewWindow::showCount() {
     }
 }
 
+void PreviewWindow::fitColumn(int column, QStringList texts) {
+    const QFontMetrics metrics = List->fontMetrics();
+    texts << m_model.headerData(column, Qt::Horizontal).toString();
+    int widest = 0;
+    for (const QString& text : texts) {
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+    }
+    List->setColumnWidth(column, widest + metrics.averageCharWidth() * 3);
+}
+
 void PreviewWindow::showPlan(const std::shared_ptr<const RunPlan>& plan) {
     m_countTimer.stop();
     m_model.setPlan(plan);
+    // What this plan shows beside 対象 takes the room it needs, 対象 the rest.
+    QStringList processes;
+    QStringList counts;
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        processes << m_model.index(row, PlanModel::Process).data().toString();
+        counts << m_model.index(row, PlanModel::Count).data().toString();
+    }
+    if (!plan->replacing.isEmpty()) {
+        processes << kMoveProcess + u"（上書き）"_s;
+    }
+    if (!plan->failures.isEmpty()) {
+        processes << kCopyProcess + u"失敗"_s;
+    }
+    fitColumn(PlanModel::Process, processes);
+    fitColumn(PlanModel::Count, counts);
     for (int row = 0; row < m_model.rowCount(); ++row) {
         if (plan->rules[row].fileCount <= kUnfoldedFiles) {
             List->expand(m_model.index(row, 0));

@@ -57,6 +57,8 @@ private:
     void showPlan(const std::shared_ptr<const RunPlan>& plan);
     void showCount();
     void updateButtons();
+    // The column as wide as the widest of the texts and its header.
+    void fitColumn(int column, QStringList texts);
     // What the plan is worked out from, besides the tree: the stored rules and the trash's days.
     QStringList basis() const;
 
