@@ -5,6 +5,7 @@
 
 #include "schedule/schedule_form.h"
 #include "ui/form_sweeprun.h"
+#include "ui/top_line_label.h"
 #include "ui/window_layout.h"
 
 using namespace Qt::StringLiterals;
@@ -114,8 +115,7 @@ void Form_sweeprun::buildControls() {
     LabelNext = add(Frame7, u"LabelNext"_s, new QLabel(u"設定中"_s), 240, 240, 2400, 375);
     // What the last run came to stands on the group's top line, where the longest result, its
     // failures included, has room on one line.
-    LabelLast = add(Frame7, u"LabelLast"_s, new QLabel, 2400, 0, 7935, 240);
-    LabelLast->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabelLast = add(Frame7, u"LabelLast"_s, new TopLineLabel, 2400, 0, 7935, 240);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(u"Timer1"_s);
@@ -147,6 +147,9 @@ void Form_sweeprun::buildControls() {
     LoginStart =
         add(Frame4, u"LoginStart"_s, new QCheckBox(u"ログイン時に起動"_s), 7800, 0, 2535, 255);
     LoginStart->setLayoutDirection(Qt::RightToLeft);  // its box at the line's right end
+    LoginStart->resize(LoginStart->sizeHint().width(), LoginStart->height());
+    LoginStart->move(twips(10335) - LoginStart->width(), 0);
+    LoginStart->setAutoFillBackground(true);  // the line stops short of it
     LoginStart->setToolTip(u"ログインしたときにこのウィンドウを開き、スケジュールを実行する"_s);
     Frame3 = frame(Frame4, u"Frame3"_s, u"実行曜日"_s, 120, 240, 4335, 735);
     for (size_t i = 0; i < Check1.size(); ++i) {
@@ -169,8 +172,7 @@ void Form_sweeprun::buildControls() {
 
     Frame2 = frame(this, u"Frame2"_s, u"保守データ設定"_s, 120, 4920, 10455, 4455);
     // This window's own addition, on the group's top line: what the rule as typed would handle.
-    LabelCount = add(Frame2, u"LabelCount"_s, new QLabel, 2400, 0, 7935, 240);
-    LabelCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabelCount = add(Frame2, u"LabelCount"_s, new TopLineLabel, 2400, 0, 7935, 240);
     Frame14 = frame(Frame2, u"Frame14"_s, u"順序"_s, 120, 240, 1095, 735);
     Label1 = add(Frame14, u"Label1"_s, new QLabel, 120, 240, 855, 375);
     Frame13 = frame(Frame2, u"Frame13"_s, u"処理"_s, 1320, 240, 2415, 735);

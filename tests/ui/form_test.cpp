@@ -337,13 +337,18 @@ TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogLis
         Form_sweeprun& f = start();
         ASSERT_EQ(f.DataGrid2->model()->rowCount(), 0);
         int rowsWhenTold = -1;
+        QString statusWhenTold;
         prompts.messages.clear();
-        prompts.onMessage = [&] { rowsWhenTold = f.DataGrid2->model()->rowCount(); };
+        prompts.onMessage = [&] {
+            rowsWhenTold = f.DataGrid2->model()->rowCount();
+            statusWhenTold = f.LabelNext->text();
+        };
 
         clock.time = at(c.time);
         tick();
         EXPECT_EQ(prompts.messages, QStringList{c.message});
         EXPECT_EQ(rowsWhenTold, c.rowsDone);  // refreshed before the message
+        EXPECT_EQ(statusWhenTold, u"設定中"_s);  // nothing runs while it waits
         expectRunMode(false);
     }
 }
