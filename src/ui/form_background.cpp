@@ -13,6 +13,9 @@ void Form_sweeprun::useTray(bool available) {
     if (!available || Tray != nullptr) {
         return;
     }
+    // With the window in the tray, closing the preview or the history closes no program; the
+    // program ends when this window does.
+    QApplication::setQuitOnLastWindowClosed(false);
     Tray = new QSystemTrayIcon(QApplication::windowIcon(), this);
     auto* menu = new QMenu(this);
     connect(menu->addAction(u"開く"_s), &QAction::triggered, this, &Form_sweeprun::reopen);
@@ -60,10 +63,14 @@ void Form_sweeprun::closeEvent(QCloseEvent* event) {
         m_closeAgreed = true;
     }
     // A run finishes first; the window closes right after it.
-    if (m_runs.mayClose()) {
-        event->accept();
-    } else {
+    if (!m_runs.mayClose()) {
         event->ignore();
+        return;
+    }
+    event->accept();
+    if (Tray != nullptr) {
+        Tray->hide();
+        QApplication::quit();
     }
 }
 
