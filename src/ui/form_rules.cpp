@@ -194,3 +194,27 @@ void Form_sweeprun::DataGrid1_SelChange() {
         }
     }
 }
+
+void Form_sweeprun::countRule() {
+    m_recount = false;
+    const Rule rule = ruleEntry();
+    if (!m_sourceWatch.directories().isEmpty()) {
+        m_sourceWatch.removePaths(m_sourceWatch.directories());
+    }
+    if (rule.extension.startsWith(u'.')) {
+        LabelCount->setText(u"対象: 拡張子は「.」を付けずに入力してください（例: "_s +
+                            rule.extension.mid(1) + u"）"_s);
+        return;
+    }
+    if (KAK_CHK(rule.extension)) {
+        LabelCount->setText(u"対象: 拡張子に[./\\*?]の記号は使えません"_s);
+        return;
+    }
+    if (rule.source.isEmpty() || rule.extension.isEmpty() || rule.retention.isEmpty()) {
+        LabelCount->clear();
+        return;
+    }
+    m_sourceWatch.addPath(rule.source);
+    LabelCount->setText(u"計算中…"_s);
+    m_runs.countRule(rule);
+}

@@ -1,15 +1,12 @@
 #include "ui/form_sweeprun.h"
 
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QShortcut>
 
-#include "run/run_notice.h"
 #include "schedule/next_run_text.h"
 #include "schedule/schedule_checks.h"
 #include "schedule/schedule_form.h"
 #include "schedule/schedule_store.h"
-#include "schedule/scheduled_minute.h"
 #include "storage/storage_error.h"
 #include "text/number_text.h"
 #include "ui/autostart.h"
@@ -220,71 +217,6 @@ void Form_sweeprun::Command7_Click() {
     fnc_set(u"on"_s);
 }
 
-void Form_sweeprun::showLastRun() {
-    m_statusMinute = m_clock.now();
-    const std::optional<RunHistory::Recorded> last = m_runs.lastRun();
-    if (last) {
-        LabelLast->setText(lastRunText(last->result));
-    }
-    // A run of any program, this window's included, may have changed the tree and the log.
-    const qint64 id = last ? last->id : 0;
-    const bool seenBefore = m_lastRunSeen >= 0;
-    if (id == m_lastRunSeen) {
-        return;
-    }
-    m_lastRunSeen = id;
-    if (seenBefore && !m_runs.running()) {
-        try {
-            ROAD_DSP_2();
-        } catch (const StorageError&) {
-            // The list stays as it was; the next action on the store says what is wrong.
-        }
-        rulesChanged();
-    }
-}
-
-void Form_sweeprun::rulesChanged() {
-    if (Preview != nullptr && Preview->isVisible()) {
-        Preview->plan(m_schedule);
-    }
-    m_countSettle.start();  // the live count, once more
-}
-
-void Form_sweeprun::alignTimer() {
-    const QDateTime now = m_clock.now();
-    const int wait = msecsToNextMinute(now);
-    m_nextTick = now.addMSecs(wait);
-    Timer1->start(wait);
-}
-
-void Form_sweeprun::followClock() {
-    const QDateTime now = m_clock.now();
-    showTrayStatus();
-    if (Timer1->isActive()) {
-        // The timer counts real time; a clock stepped forward or back no longer meets it at
-        // the minute. The tick that comes now finds out what is due and sets it again.
-        if (std::abs(now.msecsTo(m_nextTick) - Timer1->remainingTime()) > 1500) {
-            Timer1->start(0);
-        }
-    } else if (!m_runs.running() &&
-               now.toSecsSinceEpoch() / 60 != m_statusMinute.toSecsSinceEpoch() / 60) {
-        showLastRun();
-    }
-}
-
-void Form_sweeprun::Timer1_Timer() {
-    if (m_runs.running()) {
-        return;
-    }
-    if (m_runMode) {
-        alignTimer();
-    }
-    showLastRun();
-    if (!m_runs.runIfDue(m_schedule)) {
-        LabelNext->setText(nextRunText(m_clock.now(), m_schedule));  // a missed minute passes
-    }
-}
-
 void Form_sweeprun::runNow() {
     if (!m_runs.running() && m_prompts.confirm(u"今すぐ実行しますか？（計 "_s +
                                                    countText(Preview->shownFiles()) + u" 件）"_s,
@@ -338,28 +270,4 @@ void Form_sweeprun::moveEvent(QMoveEvent* event) {
     if (m_layoutDecoration >= 0 && decorationHeight() != m_layoutDecoration) {
         applyStartupLayout();
     }
-}
-
-void Form_sweeprun::countRule() {
-    m_recount = false;
-    const Rule rule = ruleEntry();
-    if (!m_sourceWatch.directories().isEmpty()) {
-        m_sourceWatch.removePaths(m_sourceWatch.directories());
-    }
-    if (rule.extension.startsWith(u'.')) {
-        LabelCount->setText(u"対象: 拡張子は「.」を付けずに入力してください（例: "_s +
-                            rule.extension.mid(1) + u"）"_s);
-        return;
-    }
-    if (KAK_CHK(rule.extension)) {
-        LabelCount->setText(u"対象: 拡張子に[./\\*?]の記号は使えません"_s);
-        return;
-    }
-    if (rule.source.isEmpty() || rule.extension.isEmpty() || rule.retention.isEmpty()) {
-        LabelCount->clear();
-        return;
-    }
-    m_sourceWatch.addPath(rule.source);
-    LabelCount->setText(u"計算中…"_s);
-    m_runs.countRule(rule);
 }
