@@ -18,7 +18,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
-    QString only;  // "preview", "young", "window" or "trash": only those figures
+    QString only;  // "speed", "preview", "young", "window" or "trash": only those figures
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -43,6 +43,10 @@ int main(int argc, char* argv[]) {
     std::printf("bench: %d rounds; %d cores; %s\n", bench.rounds,
                 static_cast<int>(sysconf(_SC_NPROCESSORS_ONLN)),
                 qPrintable(QSysInfo::prettyProductName()));
+    if (only == u"speed"_s) {
+        bench.speed();
+        return 0;
+    }
     if (only == u"young"_s) {
         bench.youngFiles(200'000);
         return 0;

@@ -1,21 +1,37 @@
-// The floor a maintenance run is measured against: what the kernel needs for the same files,
-// with no log. Lists the directory, stats each file relative to its descriptor, then unlinks
-// or renames it relative to the directory descriptors.
-//   floor delete SRC EXT
-//   floor move SRC EXT DST
+// The floors a maintenance run is measured against: what the kernel needs for the same files,
+// with no log.
+//   floor delete|move SRC EXT [DST]
+//     lists the directory, stats each file relative to its descriptor, then unlinks or renames it
+//     relative to the directory descriptors;
+//   floor --safe delete|move SRC EXT [DST]
+//     the least a run that orders and re-checks can do: the same listing and stat, the files
+//     sorted oldest first, each stated again just before it is unlinked or renamed.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+namespace {
+
+struct Listed {
+    std::string name;
+    timespec mtime;
+};
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+    const bool safe = argc > 1 && std::strcmp(argv[1], "--safe") == 0;
+    argv += safe ? 1 : 0;
+    argc -= safe ? 1 : 0;
     if (argc < 4 || (std::strcmp(argv[1], "move") == 0 && argc < 5)) {
-        std::fprintf(stderr, "usage: floor delete|move SRC EXT [DST]\n");
+        std::fprintf(stderr, "usage: floor [--safe] delete|move SRC EXT [DST]\n");
         return 2;
     }
     const bool move = std::strcmp(argv[1], "move") == 0;
@@ -27,7 +43,7 @@ int main(int argc, char* argv[]) {
         std::perror("open");
         return 1;
     }
-    std::vector<std::string> names;
+    std::vector<Listed> files;
     while (const dirent* entry = readdir(dir)) {
         const std::string name(entry->d_name);
         struct stat info {};
@@ -35,15 +51,26 @@ int main(int argc, char* argv[]) {
             name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
             fstatat(source, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(info.st_mode)) {
-            names.push_back(name);
+            files.push_back({name, info.st_mtim});
         }
     }
     closedir(dir);
-    for (const std::string& name : names) {
-        const int result = move ? renameat(source, name.c_str(), target, name.c_str())
-                                : unlinkat(source, name.c_str(), 0);
+    if (safe) {
+        std::sort(files.begin(), files.end(), [](const Listed& a, const Listed& b) {
+            return a.mtime.tv_sec != b.mtime.tv_sec ? a.mtime.tv_sec < b.mtime.tv_sec
+                                                    : a.mtime.tv_nsec < b.mtime.tv_nsec;
+        });
+    }
+    for (const Listed& file : files) {
+        struct stat now {};
+        if (safe && (fstatat(source, file.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+                     !S_ISREG(now.st_mode))) {
+            continue;
+        }
+        const int result = move ? renameat(source, file.name.c_str(), target, file.name.c_str())
+                                : unlinkat(source, file.name.c_str(), 0);
         if (result != 0) {
-            std::perror(name.c_str());
+            std::perror(file.name.c_str());
             return 1;
         }
     }
