@@ -18,7 +18,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure shows as soon as it is measured
     Bench bench;
-    QString only;  // "speed", "preview", "young", "window" or "trash": only those figures
+    // "speed", "preview", "young", "window", "trash" or "undo": only those figures
+    QString only;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i + 1 < args.size(); i += 2) {
         const QString& value = args[i + 1];
@@ -55,6 +56,10 @@ int main(int argc, char* argv[]) {
         bench.trashDelete();
         return 0;
     }
+    if (only == u"undo"_s) {
+        bench.undoMove();
+        return 0;
+    }
     if (only == u"window"_s) {
         bench.windowAndMemory(bench.files, true);
         return 0;
@@ -73,6 +78,7 @@ int main(int argc, char* argv[]) {
     bench.windowAndMemory(bench.files, true);
     bench.youngFiles(200'000);
     bench.trashDelete();
+    bench.undoMove();
     bench.preview(bench.files, bench.rounds);
     if (bench.millionFiles > 0) {
         bench.windowAndMemory(bench.millionFiles, false);

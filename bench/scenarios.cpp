@@ -149,6 +149,28 @@ void Bench::trashDelete() {
     printRatio("trash / plain delete", median(times[1]), median(times[0]), 1.5);
 }
 
+// A move run of `files` files in RAM, and the undo of that run (sweeprun-batch --undo).
+void Bench::undoMove() {
+    std::vector<double> runs;
+    std::vector<double> undos;
+    for (int round = 0; round < ramRounds; ++round) {
+        QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
+        makeTree(root.path() + u"/src"_s, files, 16, "log");
+        QDir().mkpath(root.path() + u"/dst"_s);
+        const QString db = makeDatabase(root.path(), u"移動"_s, "log");
+        runs.push_back(timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db}).seconds);
+        undos.push_back(
+            timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db, u"--undo"_s, u"1"_s})
+                .seconds);
+        if (!QDir(root.path() + u"/dst"_s).isEmpty()) {
+            std::printf("  the undo left files in the destination\n");
+        }
+    }
+    std::printf("move of %d files (RAM): run %.3f s, its undo %.3f s\n", files, median(runs),
+                median(undos));
+    printRatio("undo / run", median(undos), median(runs), 1.5);
+}
+
 // Peak memory of a run over a folder of `count` young files with long names, which it
 // leaves alone, against a run over an empty folder: what other people's files cost it.
 void Bench::youngFiles(int count) {

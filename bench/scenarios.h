@@ -31,6 +31,7 @@ struct Bench {
     void renumbering();
     // A deletion of `files` files into the trash (保管日数 7) against a plain one, in RAM.
     void trashDelete();
+    void undoMove();
 
 private:
     // Medians per tool of one operation on one medium, tools rotated round by round.

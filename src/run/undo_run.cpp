@@ -80,65 +80,48 @@ UndoOutcome UndoRun::undo(qint64 runId, const QDateTime& at) {
         DiskOverlay overlay(m_fs);
         FileSystem& fs = real ? static_cast<FileSystem&>(m_fs) : overlay;
         Undoer undoer(fs, rules);
-        // Each file's row is committed before the file is touched; what could not be taken
-        // back is logged as failed from the start.
-        QList<Step> steps;
-        QList<LogRow> logRows;
-        for (const RunHistory::RunRow& row : rows) {
-            const Step step = undoer.plan(row);
-            steps.append(step);
-            if (step.kind != Step::Kind::Passed) {
-                const QString process = row.process + u"取消"_s +
-                                        (step.kind == Step::Kind::Refused ? u"失敗"_s : QString());
-                logRows.append(
-                    {row.path, row.stamp, process, runText, row.identity.value_or(FileIdentity{})});
-            }
-        }
         std::unique_ptr<RunLog> log;
         if (real) {
             log = std::make_unique<LogWriter>(m_values, undoId);
         } else {
             log = std::make_unique<NoLog>();
         }
-        log->submit(logRows);
-        const QList<qint64> rowids = log->waitCommitted();
-        QList<LogCorrection> corrections;
-        qsizetype logged = 0;
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const RunHistory::RunRow& row = rows[i];
-            const Step& step = steps[i];
-            if (step.kind == Step::Kind::Passed) {
-                continue;
-            }
-            const qint64 rowid = rowids[logged++];
-            FileResult result{EPERM, step.reason};
-            QString why;
-            if (step.kind == Step::Kind::TakeBack && undoer.locate(row, why)) {
-                result = undoer.act(row);
-            }
-            const Rule rule{{}, undoer.source(),        undoer.destination(), {},
-                            {}, row.process + u"取消"_s};
-            FileReport report{.rule = rule,
-                              .path = row.path,
-                              .target = {},
-                              .stamp = row.stamp,
-                              .mtime = row.identity ? row.identity->mtime : 0,
-                              .size = row.identity ? row.identity->size : 0,
-                              .status = result.ok() ? FileStatus::Done : FileStatus::Failed,
-                              .reason = result.reason,
-                              .placed = {}};
-            if (result.ok()) {
-                ++outcome.doneFiles;
-            } else {
-                outcome.failures.append({{}, rule.process, row.path, result.reason});
-                outcome.goneForGood += step.goneForGood ? 1 : 0;
-                if (step.kind == Step::Kind::TakeBack) {
-                    corrections.append({rowid, row.path, rule.process + u"失敗"_s, {}});
+        // Each batch's rows are committed before its files are touched, and are written while
+        // the batch before is taken back. What cannot be taken back is logged as failed from the
+        // start.
+        struct Batch {
+            qsizetype from = 0;
+            qsizetype to = 0;
+            QList<Step> steps;
+        };
+        const auto planned = [&](qsizetype from) {
+            Batch batch{from, std::min(from + m_batchSize, rows.size()), {}};
+            QList<LogRow> logRows;
+            for (qsizetype i = batch.from; i < batch.to; ++i) {
+                const RunHistory::RunRow& row = rows[i];
+                const Step step = undoer.plan(row);
+                batch.steps.append(step);
+                if (step.kind != Step::Kind::Passed) {
+                    const QString process =
+                        row.process + u"取消"_s +
+                        (step.kind == Step::Kind::Refused ? u"失敗"_s : QString());
+                    logRows.append({row.path, row.stamp, process, runText,
+                                    row.identity.value_or(FileIdentity{})});
                 }
             }
-            if (m_observer != nullptr) {
-                m_observer->fileHandled(report);
+            log->submit(logRows);
+            return batch;
+        };
+        QList<LogCorrection> corrections;
+        for (Batch batch = planned(0);;) {
+            const QList<qint64> rowids = log->waitCommitted();
+            const Batch next = batch.to < rows.size() ? planned(batch.to) : Batch{};
+            takeBack(undoer, rows.mid(batch.from, batch.to - batch.from), batch.steps, rowids,
+                     outcome, corrections);
+            if (next.from == next.to) {
+                break;
             }
+            batch = next;
         }
         if (!corrections.isEmpty()) {
             log->submit({}, corrections);
@@ -160,4 +143,45 @@ UndoOutcome UndoRun::undo(qint64 runId, const QDateTime& at) {
         outcome.storageError = StorageError(QString::fromLocal8Bit(error.what())).message();
     }
     return outcome;
+}
+
+void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows,
+                       const QList<Step>& steps, const QList<qint64>& rowids, UndoOutcome& outcome,
+                       QList<LogCorrection>& corrections) {
+    qsizetype logged = 0;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const RunHistory::RunRow& row = rows[i];
+        const Step& step = steps[i];
+        if (step.kind == Step::Kind::Passed) {
+            continue;
+        }
+        const qint64 rowid = rowids[logged++];
+        FileResult result{EPERM, step.reason};
+        QString why;
+        if (step.kind == Step::Kind::TakeBack && undoer.locate(row, why)) {
+            result = undoer.act(row);
+        }
+        const Rule rule{{}, undoer.source(), undoer.destination(), {}, {}, row.process + u"取消"_s};
+        FileReport report{.rule = rule,
+                          .path = row.path,
+                          .target = {},
+                          .stamp = row.stamp,
+                          .mtime = row.identity ? row.identity->mtime : 0,
+                          .size = row.identity ? row.identity->size : 0,
+                          .status = result.ok() ? FileStatus::Done : FileStatus::Failed,
+                          .reason = result.reason,
+                          .placed = {}};
+        if (result.ok()) {
+            ++outcome.doneFiles;
+        } else {
+            outcome.failures.append({{}, rule.process, row.path, result.reason});
+            outcome.goneForGood += step.goneForGood ? 1 : 0;
+            if (step.kind == Step::Kind::TakeBack) {
+                corrections.append({rowid, row.path, rule.process + u"失敗"_s, {}});
+            }
+        }
+        if (m_observer != nullptr) {
+            m_observer->fileHandled(report);
+        }
+    }
 }

@@ -8,7 +8,14 @@
 #include "run/maintenance_run.h"
 #include "run/run_observer.h"
 #include "run/run_outcome.h"
+#include "storage/log_rows.h"
 #include "storage/module_values.h"
+#include "storage/run_history.h"
+
+namespace UndoSteps {
+class Undoer;
+struct Step;
+}  // namespace UndoSteps
 
 // What taking a run back came to.
 struct UndoOutcome {
@@ -35,12 +42,21 @@ public:
             RunMode mode = RunMode::Real);
 
     UndoOutcome undo(qint64 runId, const QDateTime& at);
+    // How many files' rows are committed at a time; the default suits a long run.
+    void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
 
 private:
+    // Takes back the files of one committed batch: `rowids` are the ids of the rows logged for
+    // the steps that were not passed over, in their order.
+    void takeBack(UndoSteps::Undoer& undoer, const QList<RunHistory::RunRow>& rows,
+                  const QList<UndoSteps::Step>& steps, const QList<qint64>& rowids,
+                  UndoOutcome& outcome, QList<LogCorrection>& corrections);
+
     ModuleValues m_values;
     FileSystem& m_fs;
     RunObserver* m_observer;
     RunMode m_mode;
+    qsizetype m_batchSize = 1024;
 };
 
 // "<path> を元に戻せません（<reason>）"

@@ -28,8 +28,9 @@ QSqlQuery run(Connection& connection, const QString& sql, const QVariantList& va
 
 // Every row the query yields, each made by `read`.
 template <typename Read>
-auto readAll(QSqlQuery& query, Read read) {
+auto readAll(QSqlQuery& query, Read read, qsizetype expected = 0) {
     QList<decltype(read(query))> rows;
+    rows.reserve(expected);
     while (query.next()) {
         rows.append(read(query));
     }
@@ -236,6 +237,10 @@ std::optional<QString> rulesOf(Connection& connection, qint64 id) {
 
 QList<RunRow> rowsOf(Connection& connection, const QString& logTable, qint64 id) {
     const bool trash = tableExists(connection, u"quillon_trash"_s);
+    // A run of a million files: its rows are read into a list made to size once.
+    QSqlQuery counted =
+        run(connection, u"SELECT COUNT(*) FROM "_s + kFiles + u" WHERE run_id = ?"_s, {id});
+    const qsizetype expected = counted.next() ? counted.value(0).toLongLong() : 0;
     QSqlQuery query = run(
         connection,
         u"SELECT l.rowid, l.対象ファイル, l.タイムスタンプ, l.処理内容, f.device, f.inode, f.size,"
@@ -246,34 +251,37 @@ QList<RunRow> rowsOf(Connection& connection, const QString& logTable, qint64 id)
             (trash ? u"LEFT JOIN quillon_trash t ON t.row = f.row "_s : QString()) +
             u"WHERE f.run_id = ? AND l.処理内容 IN ('複写', '移動', '削除') ORDER BY l.rowid DESC"_s,
         {id});
-    return readAll(query, [](const QSqlQuery& row) {
-        const auto identity = [&row](int first) -> std::optional<FileIdentity> {
-            if (row.isNull(first)) {
-                return std::nullopt;
+    return readAll(
+        query,
+        [](const QSqlQuery& row) {
+            const auto identity = [&row](int first) -> std::optional<FileIdentity> {
+                if (row.isNull(first)) {
+                    return std::nullopt;
+                }
+                return FileIdentity{
+                    row.value(first).toLongLong(), row.value(first + 1).toLongLong(),
+                    row.value(first + 2).toLongLong(), row.value(first + 3).toLongLong()};
+            };
+            RunRow file{row.value(0).toLongLong(),
+                        row.value(1).toString(),
+                        row.value(2).toString(),
+                        row.value(3).toString(),
+                        identity(4),
+                        identity(8),
+                        std::nullopt};
+            if (!row.isNull(12)) {
+                file.trashed = TrashRecord{0,
+                                           row.value(12).toByteArray(),
+                                           row.value(13).toByteArray(),
+                                           row.value(14).toLongLong(),
+                                           row.value(15).toLongLong(),
+                                           row.value(16).toLongLong(),
+                                           row.value(17).toLongLong(),
+                                           {}};
             }
-            return FileIdentity{row.value(first).toLongLong(), row.value(first + 1).toLongLong(),
-                                row.value(first + 2).toLongLong(),
-                                row.value(first + 3).toLongLong()};
-        };
-        RunRow file{row.value(0).toLongLong(),
-                    row.value(1).toString(),
-                    row.value(2).toString(),
-                    row.value(3).toString(),
-                    identity(4),
-                    identity(8),
-                    std::nullopt};
-        if (!row.isNull(12)) {
-            file.trashed = TrashRecord{0,
-                                       row.value(12).toByteArray(),
-                                       row.value(13).toByteArray(),
-                                       row.value(14).toLongLong(),
-                                       row.value(15).toLongLong(),
-                                       row.value(16).toLongLong(),
-                                       row.value(17).toLongLong(),
-                                       {}};
-        }
-        return file;
-    });
+            return file;
+        },
+        expected);
 }
 
 }  // namespace RunHistory
