@@ -1,48 +1,14 @@
 #include "storage/log_rows.h"
 
-#include <sqlite3.h>
-
-#include <QSqlDriver>
-
 #include "storage/connection.h"
 #include "storage/run_history.h"
 #include "storage/sql_text.h"
+#include "storage/sqlite_statement.h"
 #include "storage/storage_error.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The connection's own SQLite handle: the rows go straight to SQLite, which costs a fraction of
-// what the same rows cost through Qt's bound values, and the writer keeps pace with the files.
-sqlite3* sqliteHandle(Connection& connection) {
-    const QVariant handle = connection.database().driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        throw StorageError(u"no SQLite handle"_s);
-    }
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
-
-StorageError sqliteError(sqlite3* handle) {
-    return StorageError(QString::fromUtf8(sqlite3_errmsg(handle)));
-}
-
-// One prepared statement, finalized with its scope.
-class Statement {
-public:
-    Statement(sqlite3* handle, const QString& sql) {
-        if (sqlite3_prepare16_v2(handle, sql.utf16(), -1, &m_statement, nullptr) != SQLITE_OK) {
-            throw sqliteError(handle);
-        }
-    }
-    ~Statement() { sqlite3_finalize(m_statement); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    sqlite3_stmt* get() const { return m_statement; }
-
-private:
-    sqlite3_stmt* m_statement = nullptr;
-};
 
 // Binds the numbers in order, runs the statement once and resets it for the next.
 void bindAndStep(sqlite3* handle, sqlite3_stmt* statement, std::initializer_list<qint64> values) {

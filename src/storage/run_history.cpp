@@ -5,6 +5,7 @@
 #include <QVariant>
 
 #include "storage/connection.h"
+#include "storage/sqlite_statement.h"
 #include "storage/storage_error.h"
 
 using namespace Qt::StringLiterals;
@@ -28,9 +29,8 @@ QSqlQuery run(Connection& connection, const QString& sql, const QVariantList& va
 
 // Every row the query yields, each made by `read`.
 template <typename Read>
-auto readAll(QSqlQuery& query, Read read, qsizetype expected = 0) {
+auto readAll(QSqlQuery& query, Read read) {
     QList<decltype(read(query))> rows;
-    rows.reserve(expected);
     while (query.next()) {
         rows.append(read(query));
     }
@@ -237,51 +237,52 @@ std::optional<QString> rulesOf(Connection& connection, qint64 id) {
 
 QList<RunRow> rowsOf(Connection& connection, const QString& logTable, qint64 id) {
     const bool trash = tableExists(connection, u"quillon_trash"_s);
-    // A run of a million files: its rows are read into a list made to size once.
+    // A run of a million files: read straight from SQLite, into a list made to size once.
     QSqlQuery counted =
         run(connection, u"SELECT COUNT(*) FROM "_s + kFiles + u" WHERE run_id = ?"_s, {id});
     const qsizetype expected = counted.next() ? counted.value(0).toLongLong() : 0;
-    QSqlQuery query = run(
-        connection,
+    sqlite3* handle = sqliteHandle(connection);
+    const Statement query(
+        handle,
         u"SELECT l.rowid, l.対象ファイル, l.タイムスタンプ, l.処理内容, f.device, f.inode, f.size,"
         u" f.mtime, f.target_device, f.target_inode, f.target_size, f.target_mtime, "_s +
             (trash ? u"t.trash, t.name, t.device, t.inode, t.size, t.mtime"_s
                    : u"NULL, NULL, NULL, NULL, NULL, NULL"_s) +
             u" FROM "_s + kFiles + u" f JOIN "_s + logTable + u" l ON l.rowid = f.row "_s +
             (trash ? u"LEFT JOIN quillon_trash t ON t.row = f.row "_s : QString()) +
-            u"WHERE f.run_id = ? AND l.処理内容 IN ('複写', '移動', '削除') ORDER BY l.rowid DESC"_s,
-        {id});
-    return readAll(
-        query,
-        [](const QSqlQuery& row) {
-            const auto identity = [&row](int first) -> std::optional<FileIdentity> {
-                if (row.isNull(first)) {
-                    return std::nullopt;
-                }
-                return FileIdentity{
-                    row.value(first).toLongLong(), row.value(first + 1).toLongLong(),
-                    row.value(first + 2).toLongLong(), row.value(first + 3).toLongLong()};
-            };
-            RunRow file{row.value(0).toLongLong(),
-                        row.value(1).toString(),
-                        row.value(2).toString(),
-                        row.value(3).toString(),
-                        identity(4),
-                        identity(8),
-                        std::nullopt};
-            if (!row.isNull(12)) {
-                file.trashed = TrashRecord{0,
-                                           row.value(12).toByteArray(),
-                                           row.value(13).toByteArray(),
-                                           row.value(14).toLongLong(),
-                                           row.value(15).toLongLong(),
-                                           row.value(16).toLongLong(),
-                                           row.value(17).toLongLong(),
-                                           {}};
-            }
-            return file;
-        },
-        expected);
+            u"WHERE f.run_id = ? AND l.処理内容 IN ('複写', '移動', '削除') ORDER BY l.rowid DESC"_s);
+    sqlite3_stmt* row = query.get();
+    sqlite3_bind_int64(row, 1, id);
+    const auto number = [row](int column) { return sqlite3_column_int64(row, column); };
+    const auto text = [row](int column) {
+        const void* chars = sqlite3_column_text16(row, column);
+        return QString(static_cast<const QChar*>(chars), sqlite3_column_bytes16(row, column) / 2);
+    };
+    const auto bytes = [row](int column) {
+        const void* data = sqlite3_column_blob(row, column);
+        return QByteArray(static_cast<const char*>(data), sqlite3_column_bytes(row, column));
+    };
+    const auto identity = [&](int first) -> std::optional<FileIdentity> {
+        if (sqlite3_column_type(row, first) == SQLITE_NULL) {
+            return std::nullopt;
+        }
+        return FileIdentity{number(first), number(first + 1), number(first + 2), number(first + 3)};
+    };
+    QList<RunRow> rows;
+    rows.reserve(expected);
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(row)) == SQLITE_ROW) {
+        RunRow& file = rows.emplaceBack(
+            RunRow{number(0), text(1), text(2), text(3), identity(4), identity(8), std::nullopt});
+        if (sqlite3_column_type(row, 12) != SQLITE_NULL) {
+            file.trashed = TrashRecord{0,          bytes(12),  bytes(13),  number(14),
+                                       number(15), number(16), number(17), {}};
+        }
+    }
+    if (stepped != SQLITE_DONE) {
+        throw sqliteError(handle);
+    }
+    return rows;
 }
 
 }  // namespace RunHistory
