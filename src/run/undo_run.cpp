@@ -116,8 +116,7 @@ UndoOutcome UndoRun::undo(qint64 runId, const QDateTime& at) {
         for (Batch batch = planned(0);;) {
             const QList<qint64> rowids = log->waitCommitted();
             const Batch next = batch.to < rows.size() ? planned(batch.to) : Batch{};
-            takeBack(undoer, rows.mid(batch.from, batch.to - batch.from), batch.steps, rowids,
-                     outcome, corrections);
+            takeBack(undoer, rows, batch.from, batch.steps, rowids, outcome, corrections);
             if (next.from == next.to) {
                 break;
             }
@@ -145,12 +144,12 @@ UndoOutcome UndoRun::undo(qint64 runId, const QDateTime& at) {
     return outcome;
 }
 
-void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows,
+void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qsizetype from,
                        const QList<Step>& steps, const QList<qint64>& rowids, UndoOutcome& outcome,
                        QList<LogCorrection>& corrections) {
     qsizetype logged = 0;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const RunHistory::RunRow& row = rows[i];
+    for (qsizetype i = 0; i < steps.size(); ++i) {
+        const RunHistory::RunRow& row = rows[from + i];
         const Step& step = steps[i];
         if (step.kind == Step::Kind::Passed) {
             continue;

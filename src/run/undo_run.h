@@ -46,9 +46,9 @@ public:
     void setBatchSize(qsizetype size) { m_batchSize = size > 0 ? size : 1; }
 
 private:
-    // Takes back the files of one committed batch: `rowids` are the ids of the rows logged for
-    // the steps that were not passed over, in their order.
-    void takeBack(UndoSteps::Undoer& undoer, const QList<RunHistory::RunRow>& rows,
+    // Takes back the files of one committed batch, the rows from `from` on, one for each step:
+    // `rowids` are the ids of the rows logged for the steps that were not passed over, in order.
+    void takeBack(UndoSteps::Undoer& undoer, const QList<RunHistory::RunRow>& rows, qsizetype from,
                   const QList<UndoSteps::Step>& steps, const QList<qint64>& rowids,
                   UndoOutcome& outcome, QList<LogCorrection>& corrections);
 
