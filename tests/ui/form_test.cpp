@@ -347,7 +347,7 @@ TEST_F(FormTest, AMissingDirectoryOrABadStoredRuleStopsTheScheduleAfterTheLogLis
         clock.time = at(c.time);
         tick();
         EXPECT_EQ(prompts.messages, QStringList{c.message});
-        EXPECT_EQ(rowsWhenTold, c.rowsDone);  // refreshed before the message
+        EXPECT_EQ(rowsWhenTold, c.rowsDone);     // refreshed before the message
         EXPECT_EQ(statusWhenTold, u"設定中"_s);  // nothing runs while it waits
         expectRunMode(false);
     }
