@@ -124,6 +124,19 @@ void DiskOverlay::makeRoom(NameIndex& names) const {
     }
 }
 
+bool DiskOverlay::keepsName(Changes& changes, const char* name) const {
+    const Listing* listed = m_listed.listing.get();
+    const std::less<const char*> before;
+    if (listed == nullptr || listed->names.empty() || before(name, listed->names.data()) ||
+        !before(name, listed->names.data() + listed->names.size())) {
+        return false;
+    }
+    if (changes.listings.empty() || changes.listings.back() != m_listed.listing) {
+        changes.listings.push_back(m_listed.listing);
+    }
+    return true;
+}
+
 void DiskOverlay::remember(int directory, const char* name, const struct stat& info) {
     m_lastStat.directory = directory;
     m_lastStat.name = name;
@@ -201,14 +214,15 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
                         info.st_mode,
                         true};
     makeRoom(changes.placedNames);
-    if (const auto [index, added] = changes.placedNames.insert(name); added) {
+    if (const auto [index, added] = changes.placedNames.insert(name, keepsName(changes, name));
+        added) {
         changes.placed.push_back(placed);
     } else {
         changes.placed[index] = placed;  // what the run put there before is replaced
     }
     if (taken) {
         makeRoom(changes.removed);
-        changes.removed.insert(name);  // a file of the disk there is replaced
+        changes.removed.insert(name, keepsName(changes, name));  // the disk's file there goes
     }
     return FileResult::success();
 }
@@ -278,7 +292,7 @@ FileResult DiskOverlay::remove(int directory, const char* name) {
         changes.placed[index].present = false;  // what stood there before is already taken away
     } else {
         makeRoom(changes.removed);
-        changes.removed.insert(name);
+        changes.removed.insert(name, keepsName(changes, name));
     }
     return FileResult::success();
 }

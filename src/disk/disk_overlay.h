@@ -99,6 +99,8 @@ private:
         NameIndex placedNames;
         std::vector<Placed> placed;       // by the index of the name in placedNames
         std::optional<NameIndex> onDisk;  // the disk's names, once read
+        // The listings whose names the name tables point into, rather than copy them.
+        std::vector<std::shared_ptr<const Listing>> listings;
 
         const Placed* placedAs(std::string_view name) const;
     };
@@ -118,6 +120,9 @@ private:
     FileResult remove(int directory, const char* name);
     // Grows the table once for the rest of the listing under way, not again and again.
     void makeRoom(NameIndex& names) const;
+    // Whether `name` lies in the listing under way; if so, `changes` keeps that listing, so
+    // their tables may point to the name instead of copying it.
+    bool keepsName(Changes& changes, const char* name) const;
     void remember(int directory, const char* name, const struct stat& info);
     void forget() { m_lastStat.directory = -1; }
 

@@ -28,7 +28,22 @@ size_t NameIndex::find(std::string_view name) const {
     }
 }
 
-std::pair<size_t, bool> NameIndex::insert(std::string_view name) {
+const char* NameIndex::copy(std::string_view name) {
+    if (name.size() > m_left) {
+        constexpr size_t kBlock = 256 * 1024;
+        const size_t size = std::max(kBlock, name.size());
+        m_blocks.push_back(std::make_unique<char[]>(size));
+        m_free = m_blocks.back().get();
+        m_left = size;
+    }
+    char* const at = m_free;
+    std::copy(name.begin(), name.end(), at);
+    m_free += name.size();
+    m_left -= name.size();
+    return at;
+}
+
+std::pair<size_t, bool> NameIndex::insert(std::string_view name, bool kept) {
     if ((m_spans.size() + 1) * 2 > m_slots.size()) {
         reserve(m_spans.size() + 1);  // at most half full, so a search ends soon
     }
@@ -37,8 +52,8 @@ std::pair<size_t, bool> NameIndex::insert(std::string_view name) {
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const uint32_t entry = m_slots[slot];
         if (entry == 0) {
-            m_spans.push_back({m_names.size(), static_cast<uint32_t>(name.size()), hash});
-            m_names.insert(m_names.end(), name.begin(), name.end());
+            m_spans.push_back(
+                {kept ? name.data() : copy(name), static_cast<uint32_t>(name.size()), hash});
             m_slots[slot] = static_cast<uint32_t>(m_spans.size());
             return {m_spans.size() - 1, true};
         }
