@@ -116,11 +116,16 @@ DirectoryNames DiskOverlay::listNames(int directory) {
     return read;
 }
 
+size_t DiskOverlay::remainingListed() const {
+    const Listing* listed = m_listed.listing.get();
+    return listed == nullptr ? 0
+                             : listed->files.size() - std::min(m_listed.next, listed->files.size());
+}
+
 void DiskOverlay::makeRoom(NameIndex& names) const {
     // A rule that adds one name from its listing is likely to add one for each file left.
-    if (const Listing* listed = m_listed.listing.get(); listed != nullptr) {
-        names.reserve(names.size() +
-                      (listed->files.size() - std::min(m_listed.next, listed->files.size())) + 1);
+    if (m_listed.listing != nullptr) {
+        names.reserve(names.size() + remainingListed() + 1);
     }
 }
 
@@ -214,6 +219,12 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
                         info.st_mode,
                         true};
     makeRoom(changes.placedNames);
+    if (changes.placed.size() == changes.placed.capacity()) {
+        // Made to size once for the rest of the listing: a vector that doubles holds both its
+        // old and its new storage for a moment, a million files' worth.
+        changes.placed.reserve(
+            std::max(changes.placed.size() * 2, changes.placed.size() + remainingListed() + 1));
+    }
     if (const auto [index, added] = changes.placedNames.insert(name, keepsName(changes, name));
         added) {
         changes.placed.push_back(placed);

@@ -118,6 +118,8 @@ private:
                             struct stat& info);
     // Takes away `name`, which statAt found.
     FileResult remove(int directory, const char* name);
+    // How many files of the listing under way the run has not checked yet.
+    size_t remainingListed() const;
     // Grows the table once for the rest of the listing under way, not again and again.
     void makeRoom(NameIndex& names) const;
     // Whether `name` lies in the listing under way; if so, `changes` keeps that listing, so

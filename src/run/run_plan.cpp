@@ -24,7 +24,7 @@ public:
         RunPlan::PlannedRule& rule = m_plan.rules.last();
         const qsizetype nameFrom = rule.rule.source.size() + 1;
         m_plan.files.push_back({report.mtime, report.size, m_plan.names.size()});
-        m_plan.names.append(QStringView(report.path).mid(nameFrom));
+        m_plan.names.append(QStringView(report.path).mid(nameFrom).toUtf8());
         if (report.replaces) {
             m_plan.replacing.insert(static_cast<qsizetype>(m_plan.files.size()) - 1);
         }
@@ -57,7 +57,7 @@ private:
 QString RunPlan::name(qsizetype file) const {
     const auto index = static_cast<size_t>(file);
     const qsizetype end = index + 1 < files.size() ? files[index + 1].nameAt : names.size();
-    return names.mid(files[index].nameAt, end - files[index].nameAt);
+    return QString::fromUtf8(names.mid(files[index].nameAt, end - files[index].nameAt));
 }
 
 QString RunPlan::path(const PlannedRule& rule, qsizetype file) const {

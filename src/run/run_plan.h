@@ -34,7 +34,7 @@ struct RunPlan {
     QDateTime runAt;
     QList<PlannedRule> rules;  // those the run would start, in order
     std::vector<PlannedFile> files;
-    QString names;
+    QByteArray names;  // in UTF-8: for a million files half what the text takes as a QString
     // Why a file would fail, or be held, by its index in files.
     QHash<qsizetype, QString> failures;
     // The files an earlier rule would fail on, which this rule would leave alone.
