@@ -85,6 +85,7 @@ void namesThatAreNotUtf8(TempTree& tree) {
     const QString b = tree.dir(u"b"_s);
     rawFile(a, "bad\xff.log", daysOld(5));
     rawFile(a, "caf\xe9.LOG", daysOld(6));
+    rawFile(a, "\xe5\xa0\xb1\xe5\x91\x8a \xf0\x9f\x93\x84.log", daysOld(6));  // 報告 📄, in UTF-8
     rawFile(a, "clash.log", daysOld(7));
     tree.dir(u"b/clash.log"_s);  // a folder: moving the file over it fails
     rawFile(b, "\xfe\xff.log", daysOld(5));
