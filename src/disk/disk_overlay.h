@@ -88,7 +88,9 @@ private:
         bool present;
 
         ListedFile as(dev_t device, size_t nameOffset, size_t nameSize) const {
-            return {mtime, size, device, inode, nameOffset, nameSize, owner, group, mode};
+            return {mtime, size,       device,
+                    inode, nameOffset, owner,
+                    group, mode,       static_cast<uint32_t>(nameSize)};
         }
     };
     // What the run changes in one directory: the names of the disk's files it takes away (a

@@ -16,7 +16,8 @@ namespace {
 constexpr size_t kProgressEvery = 1024;     // entries between two calls of the progress callback
 constexpr size_t kSharedFrom = 8192;        // from this many names, two threads stat them
 constexpr size_t kSlice = 2 * kSharedFrom;  // names read before they are stat'ed and sifted
-constexpr size_t kNotAFile = size_t(-1);    // nameSize of an entry that is not listed after all
+static_assert(sizeof(ListedFile) <= 56, "a listed file's fields lie without holes");
+constexpr uint32_t kNotAFile = uint32_t(-1);  // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -140,7 +141,8 @@ Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
         if (!hasListedSuffix(name, suffix) || (type != DT_REG && type != DT_UNKNOWN)) {
             return;
         }
-        listing.files.push_back({0, 0, 0, 0, listing.names.size(), name.size()});
+        listing.files.push_back(
+            {0, 0, 0, 0, listing.names.size(), 0, 0, 0, static_cast<uint32_t>(name.size())});
         listing.names.insert(listing.names.end(), name.begin(), name.end());
         listing.names.push_back('\0');
         if (progress && listing.files.size() % kProgressEvery == 0) {
