@@ -54,6 +54,18 @@ DiskOverlay::Changes* DiskOverlay::changesOf(const DirectoryKey& key, bool creat
     return found == m_changes.end() ? nullptr : &found->second;
 }
 
+ListedFile DiskOverlay::Changes::as(const Placed& placed, dev_t device, size_t nameOffset,
+                                    size_t nameSize) const {
+    const auto size = static_cast<uint32_t>(nameSize);
+    if (const ListedFile* listed = placed.listed) {
+        return {listed->mtime, listed->size,  device,       listed->inode, nameOffset,
+                listed->owner, listed->group, listed->mode, size};
+    }
+    const Record& record = records[placed.own];
+    return {record.mtime, record.size,  device,      record.inode, nameOffset,
+            record.owner, record.group, record.mode, size};
+}
+
 const DiskOverlay::Placed* DiskOverlay::Changes::placedAs(std::string_view name) const {
     const size_t index = placedNames.find(name);
     return index != NameIndex::kNone && placed[index].present ? &placed[index] : nullptr;
@@ -79,8 +91,10 @@ std::shared_ptr<const Listing> DiskOverlay::listDirectory(int directory, const Q
         for (size_t index = 0; index < changes->placed.size(); ++index) {
             const Placed& placed = changes->placed[index];
             const std::string_view name = changes->placedNames.name(index);
-            if (placed.present && hasListedSuffix(name, suffix) && (!keep || keep(placed.mtime))) {
-                changed->files.push_back(placed.as(key.first, changed->names.size(), name.size()));
+            const ListedFile file =
+                changes->as(placed, key.first, changed->names.size(), name.size());
+            if (placed.present && hasListedSuffix(name, suffix) && (!keep || keep(file.mtime))) {
+                changed->files.push_back(file);
                 changed->names.insert(changed->names.end(), name.begin(), name.end());
                 changed->names.push_back('\0');
             }
@@ -129,11 +143,26 @@ void DiskOverlay::makeRoom(NameIndex& names) const {
     }
 }
 
-bool DiskOverlay::keepsName(Changes& changes, const char* name) const {
-    const Listing* listed = m_listed.listing.get();
-    const std::less<const char*> before;
-    if (listed == nullptr || listed->names.empty() || before(name, listed->names.data()) ||
-        !before(name, listed->names.data() + listed->names.size())) {
+namespace {
+
+// Whether `item` lies in `items`.
+template <typename T>
+bool within(const T* item, const std::vector<T>& items) {
+    const std::less<const T*> before;
+    return !items.empty() && !before(item, items.data()) &&
+           before(item, items.data() + items.size());
+}
+
+bool sameFields(const ListedFile& listed, const struct stat& info) {
+    return listed.mtime == info.st_mtim.tv_sec && listed.size == info.st_size &&
+           listed.inode == info.st_ino && listed.owner == info.st_uid &&
+           listed.group == info.st_gid && listed.mode == info.st_mode;
+}
+
+}  // namespace
+
+bool DiskOverlay::keepsListing(Changes& changes) const {
+    if (m_listed.listing == nullptr) {
         return false;
     }
     if (changes.listings.empty() || changes.listings.back() != m_listed.listing) {
@@ -142,10 +171,17 @@ bool DiskOverlay::keepsName(Changes& changes, const char* name) const {
     return true;
 }
 
-void DiskOverlay::remember(int directory, const char* name, const struct stat& info) {
+bool DiskOverlay::keepsName(Changes& changes, const char* name) const {
+    return m_listed.listing != nullptr && within(name, m_listed.listing->names) &&
+           keepsListing(changes);
+}
+
+void DiskOverlay::remember(int directory, const char* name, const struct stat& info,
+                           const ListedFile* listed) {
     m_lastStat.directory = directory;
     m_lastStat.name = name;
     m_lastStat.info = info;
+    m_lastStat.listed = listed;
 }
 
 FileResult DiskOverlay::statAt(int directory, const char* name, struct stat& info) {
@@ -163,13 +199,13 @@ FileResult DiskOverlay::statAt(int directory, const char* name, struct stat& inf
         std::strcmp(listed->name(listed->files[m_listed.next]), name) == 0) {
         const ListedFile& file = listed->files[m_listed.next++];
         fill(info, file);
-        remember(directory, name, info);
+        remember(directory, name, info, &file);
         return FileResult::success();
     }
     const Changes* changes = changesOf(key, false);
     if (changes != nullptr) {
         if (const Placed* placed = changes->placedAs(name)) {
-            fill(info, placed->as(key.first, 0, 0));
+            fill(info, changes->as(*placed, key.first, 0, 0));
             remember(directory, name, info);
             return FileResult::success();
         }
@@ -192,6 +228,14 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
         return FileResult::fromErrno(EBADF);
     }
     Changes& changes = *changesOf(key, true);
+    // A rename of the file the run has just checked in the listing under way: its entry there
+    // holds what the file brings.
+    const ListedFile* listedSource = sameFile && m_lastStat.listed != nullptr &&
+                                             m_listed.listing != nullptr &&
+                                             within(m_lastStat.listed, m_listed.listing->files) &&
+                                             sameFields(*m_lastStat.listed, info)
+                                         ? m_lastStat.listed
+                                         : nullptr;
     if (!changes.onDisk) {
         // Read once, the folder's names answer for every file put into it.
         if (const DirectoryNames read = m_disk.listNames(directory); read.error == 0) {
@@ -210,14 +254,16 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
         return FileResult::fromErrno(EISDIR);  // what renaming a file over a folder answers
     }
     forget();
-    // A copy belongs to the running user unless the run may keep the source's owner (root).
-    const Placed placed{info.st_size,
-                        info.st_mtim.tv_sec,
-                        sameFile ? info.st_ino : m_nextInode++,
-                        sameFile || ::geteuid() == 0 ? info.st_uid : ::geteuid(),
-                        info.st_gid,
-                        info.st_mode,
-                        true};
+    Placed placed{nullptr, 0, true};
+    if (listedSource != nullptr && keepsListing(changes)) {
+        placed.listed = listedSource;
+    } else {
+        // A copy belongs to the running user unless the run may keep the source's owner (root).
+        placed.own = static_cast<uint32_t>(changes.records.size());
+        changes.records.push_back(
+            {info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
+             sameFile || ::geteuid() == 0 ? info.st_uid : ::geteuid(), info.st_gid, info.st_mode});
+    }
     makeRoom(changes.placedNames);
     if (changes.placed.size() == changes.placed.capacity()) {
         // Made to size once for the rest of the listing: a vector that doubles holds both its

@@ -76,22 +76,23 @@ public:
 private:
     using DirectoryKey = std::pair<dev_t, ino_t>;
 
-    // A file the run puts into a directory; `present` is false once the run takes it away again.
-    // Its device is the directory's.
-    struct Placed {
+    // What the run gives a file it puts into a directory. Its device is the directory's.
+    struct Record {
         qint64 size;
         qint64 mtime;
         ino_t inode;
         uid_t owner;
         gid_t group;
         mode_t mode;
+    };
+    // A file the run puts into a directory; `present` is false once the run takes it away again.
+    // A file renamed there from the listing under way is its listing entry, which the
+    // directory's changes keep (a million renames cost no copy of their fields); any other has
+    // a record of its own.
+    struct Placed {
+        const ListedFile* listed;  // or null: records[own] holds it
+        uint32_t own;
         bool present;
-
-        ListedFile as(dev_t device, size_t nameOffset, size_t nameSize) const {
-            return {mtime, size,       device,
-                    inode, nameOffset, owner,
-                    group, mode,       static_cast<uint32_t>(nameSize)};
-        }
     };
     // What the run changes in one directory: the names of the disk's files it takes away (a
     // file with another name stays, even if it is another link to the same inode), and the
@@ -99,12 +100,15 @@ private:
     struct Changes {
         NameIndex removed;
         NameIndex placedNames;
-        std::vector<Placed> placed;       // by the index of the name in placedNames
+        std::vector<Placed> placed;  // by the index of the name in placedNames
+        std::vector<Record> records;
         std::optional<NameIndex> onDisk;  // the disk's names, once read
         // The listings whose names the name tables point into, rather than copy them.
         std::vector<std::shared_ptr<const Listing>> listings;
 
         const Placed* placedAs(std::string_view name) const;
+        // The file as a listing of the directory on `device` shows it.
+        ListedFile as(const Placed& placed, dev_t device, size_t nameOffset, size_t nameSize) const;
     };
 
     // The directory's device and inode; false when it cannot be told.
@@ -127,8 +131,14 @@ private:
     // Whether `name` lies in the listing under way; if so, `changes` keeps that listing, so
     // their tables may point to the name instead of copying it.
     bool keepsName(Changes& changes, const char* name) const;
-    void remember(int directory, const char* name, const struct stat& info);
-    void forget() { m_lastStat.directory = -1; }
+    // Keeps the listing under way with `changes`; false when there is none.
+    bool keepsListing(Changes& changes) const;
+    void remember(int directory, const char* name, const struct stat& info,
+                  const ListedFile* listed = nullptr);
+    void forget() {
+        m_lastStat.directory = -1;
+        m_lastStat.listed = nullptr;
+    }
 
     FileSystem& m_disk;
     std::map<DirectoryKey, Changes> m_changes;
@@ -146,6 +156,7 @@ private:
         int directory = -1;
         std::string name;
         struct stat info {};
+        const ListedFile* listed = nullptr;  // the listing's entry it was read from, if any
     } m_lastStat;
     ino_t m_nextInode = ino_t(1) << (sizeof(ino_t) * 8 - 1);  // beyond what a disk hands out
 };
