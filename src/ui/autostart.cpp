@@ -20,7 +20,7 @@ QString failed(const QString& reason) {
 
 QString entryPath() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!QDir::isAbsolutePath(config)) {  // unset, empty or relative: the specification's default
+    if (!QDir::isAbsolutePath(config)) {  // unset, empty or relative: ~/.config, as XDG has it
         config = QDir::homePath() + u"/.config"_s;
     }
     return config + u"/autostart/org.quillon.Quillon.desktop"_s;

@@ -97,7 +97,7 @@ TEST_F(BackgroundTest, LoginStartWritesAndRemovesTheAutostartEntry) {
     EXPECT_TRUE(prompts.messages[0].startsWith(u"ログイン時の起動を設定できません（"_s));
     EXPECT_FALSE(form->LoginStart->isChecked());
 
-    // The Exec key as the desktop entry specification quotes it.
+    // The Exec key quoted as desktop entries quote it: only where needed, escapes doubled.
     const struct {
         QString program;
         QString exec;
