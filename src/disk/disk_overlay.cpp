@@ -54,23 +54,6 @@ DiskOverlay::Changes* DiskOverlay::changesOf(const DirectoryKey& key, bool creat
     return found == m_changes.end() ? nullptr : &found->second;
 }
 
-ListedFile DiskOverlay::Changes::as(const Placed& placed, dev_t device, size_t nameOffset,
-                                    size_t nameSize) const {
-    const auto size = static_cast<uint32_t>(nameSize);
-    if (const ListedFile* listed = placed.listed) {
-        return {listed->mtime, listed->size,  device,       listed->inode, nameOffset,
-                listed->owner, listed->group, listed->mode, size};
-    }
-    const Record& record = records[placed.own];
-    return {record.mtime, record.size,  device,      record.inode, nameOffset,
-            record.owner, record.group, record.mode, size};
-}
-
-const DiskOverlay::Placed* DiskOverlay::Changes::placedAs(std::string_view name) const {
-    const size_t index = placedNames.find(name);
-    return index != NameIndex::kNone && placed[index].present ? &placed[index] : nullptr;
-}
-
 std::shared_ptr<const Listing> DiskOverlay::listDirectory(int directory, const QString& extension,
                                                           const KeepFile& keep,
                                                           const std::function<void()>& progress) {
@@ -130,52 +113,6 @@ DirectoryNames DiskOverlay::listNames(int directory) {
     return read;
 }
 
-size_t DiskOverlay::remainingListed() const {
-    const Listing* listed = m_listed.listing.get();
-    return listed == nullptr ? 0
-                             : listed->files.size() - std::min(m_listed.next, listed->files.size());
-}
-
-void DiskOverlay::makeRoom(NameIndex& names) const {
-    // A rule that adds one name from its listing is likely to add one for each file left.
-    if (m_listed.listing != nullptr) {
-        names.reserve(names.size() + remainingListed() + 1);
-    }
-}
-
-namespace {
-
-// Whether `item` lies in `items`.
-template <typename T>
-bool within(const T* item, const std::vector<T>& items) {
-    const std::less<const T*> before;
-    return !items.empty() && !before(item, items.data()) &&
-           before(item, items.data() + items.size());
-}
-
-bool sameFields(const ListedFile& listed, const struct stat& info) {
-    return listed.mtime == info.st_mtim.tv_sec && listed.size == info.st_size &&
-           listed.inode == info.st_ino && listed.owner == info.st_uid &&
-           listed.group == info.st_gid && listed.mode == info.st_mode;
-}
-
-}  // namespace
-
-bool DiskOverlay::keepsListing(Changes& changes) const {
-    if (m_listed.listing == nullptr) {
-        return false;
-    }
-    if (changes.listings.empty() || changes.listings.back() != m_listed.listing) {
-        changes.listings.push_back(m_listed.listing);
-    }
-    return true;
-}
-
-bool DiskOverlay::keepsName(Changes& changes, const char* name) const {
-    return m_listed.listing != nullptr && within(name, m_listed.listing->names) &&
-           keepsListing(changes);
-}
-
 void DiskOverlay::remember(int directory, const char* name, const struct stat& info,
                            const ListedFile* listed) {
     m_lastStat.directory = directory;
@@ -228,14 +165,7 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
         return FileResult::fromErrno(EBADF);
     }
     Changes& changes = *changesOf(key, true);
-    // A rename of the file the run has just checked in the listing under way: its entry there
-    // holds what the file brings.
-    const ListedFile* listedSource = sameFile && m_lastStat.listed != nullptr &&
-                                             m_listed.listing != nullptr &&
-                                             within(m_lastStat.listed, m_listed.listing->files) &&
-                                             sameFields(*m_lastStat.listed, info)
-                                         ? m_lastStat.listed
-                                         : nullptr;
+    const ListedFile* listedSource = sameFile ? listedEntry(info) : nullptr;
     if (!changes.onDisk) {
         // Read once, the folder's names answer for every file put into it.
         if (const DirectoryNames read = m_disk.listNames(directory); read.error == 0) {

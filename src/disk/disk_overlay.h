@@ -133,6 +133,9 @@ private:
     bool keepsName(Changes& changes, const char* name) const;
     // Keeps the listing under way with `changes`; false when there is none.
     bool keepsListing(Changes& changes) const;
+    // The entry of the listing under way that the last stat came from, where `info` is exactly
+    // it: the file a rename takes there brings what that entry holds. Null otherwise.
+    const ListedFile* listedEntry(const struct stat& info) const;
     void remember(int directory, const char* name, const struct stat& info,
                   const ListedFile* listed = nullptr);
     void forget() {
