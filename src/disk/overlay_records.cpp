@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "disk/disk_overlay.h"  // the class these parts belong to
+#include "disk/disk_overlay.h"
 
 ListedFile DiskOverlay::Changes::as(const Placed& placed, dev_t device, size_t nameOffset,
                                     size_t nameSize) const {
