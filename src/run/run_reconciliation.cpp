@@ -9,6 +9,7 @@
 
 #include "disk/file_system.h"
 #include "disk/name_text.h"
+#include "run/opened_folders.h"
 #include "storage/connection.h"
 #include "storage/log_rows.h"
 #include "storage/run_history.h"
@@ -18,26 +19,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The rule's directories, opened once each for the whole check.
-class Directories {
-public:
-    explicit Directories(FileSystem& fs) : m_fs(fs) {}
-
-    // -1 when the directory cannot be opened.
-    int open(const QString& path) {
-        auto found = m_open.find(path);
-        if (found == m_open.end()) {
-            OpenedDirectory opened = m_fs.openDirectory(QFile::encodeName(path), false);
-            found = m_open.emplace(path, std::move(opened.fd)).first;
-        }
-        return found->second.valid() ? found->second.get() : -1;
-    }
-
-private:
-    FileSystem& m_fs;
-    std::map<QString, UniqueFd> m_open;
-};
 
 // The file stands in the directory, as a regular file with the logged time stamp.
 bool standsThere(FileSystem& fs, int directory, const QByteArray& name, const QString& stamp) {
@@ -68,7 +49,7 @@ bool stillAtSource(FileSystem& fs, int source, const QByteArray& name, const QSt
 
 // True when the disk shows that the row's file was not handled after all (the run was killed
 // before it got there); false when it was, or when that cannot be judged.
-bool undoneOnDisk(FileSystem& fs, Directories& directories, const QList<Rule>& rules,
+bool undoneOnDisk(FileSystem& fs, OpenedFolders& folders, const QList<Rule>& rules,
                   const RunHistory::LoggedFile& row) {
     const qsizetype slash = row.path.lastIndexOf(u'/');
     const std::optional<QByteArray> name = nameBytes(row.path.mid(slash + 1));
@@ -82,20 +63,20 @@ bool undoneOnDisk(FileSystem& fs, Directories& directories, const QList<Rule>& r
     if (rule == rules.end()) {
         return false;
     }
-    const int source = directories.open(folder);
+    const int source = folders.open(folder);
     if (source < 0) {
         return false;
     }
     if (row.process != kCopyProcess) {
         return stillAtSource(fs, source, *name, row.stamp, row.identity);
     }
-    const int destination = directories.open(rule->destination);
+    const int destination = folders.open(rule->destination);
     return destination >= 0 && !standsThere(fs, destination, *name, row.stamp);
 }
 
 // A move killed between claiming its source and removing it left the source under its claim:
 // each such file gets its name back before any row is judged, one look at each folder.
-void giveClaimsBack(FileSystem& fs, Directories& directories,
+void giveClaimsBack(FileSystem& fs, OpenedFolders& folders,
                     const QList<RunHistory::LoggedFile>& rows) {
     std::map<QString, FileSystem::ClaimedNames> byFolder;
     for (const RunHistory::LoggedFile& row : rows) {
@@ -107,7 +88,7 @@ void giveClaimsBack(FileSystem& fs, Directories& directories,
         }
     }
     for (const auto& [folder, names] : byFolder) {
-        if (const int source = directories.open(folder); source >= 0) {
+        if (const int source = folders.open(folder); source >= 0) {
             fs.restoreMoveClaims(source, names);
         }
     }
@@ -140,15 +121,15 @@ QString rulesText(const QList<Rule>& rules) {
 }
 
 void reconcileUnfinishedRuns(Connection& connection, const QString& logTable, FileSystem& fs) {
-    Directories directories(fs);
+    OpenedFolders folders(fs);
     for (const RunHistory::Unchecked& run : RunHistory::unchecked(connection)) {
         const QList<Rule> rules = parseRules(run.rules);
         const QList<RunHistory::LoggedFile> rows =
             RunHistory::handledRows(connection, logTable, run);
-        giveClaimsBack(fs, directories, rows);
+        giveClaimsBack(fs, folders, rows);
         QList<RunHistory::LoggedFile> undoneRows;
         for (const RunHistory::LoggedFile& row : rows) {
-            if (undoneOnDisk(fs, directories, rules, row)) {
+            if (undoneOnDisk(fs, folders, rules, row)) {
                 undoneRows.append(row);
             }
         }

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QString>
 #include <cerrno>
-#include <map>
 
 #include "disk/file_system.h"
 #include "disk/name_text.h"
+#include "run/opened_folders.h"
 #include "storage/run_history.h"
 
 namespace UndoSteps {
@@ -62,8 +62,8 @@ public:
             why = u"実行の記録からフォルダがわかりません"_s;
             return false;
         }
-        m_sourceFd = open(m_source);
-        m_destinationFd = row.process == kDeleteProcess ? -1 : open(m_destination);
+        m_sourceFd = m_folders.open(m_source);
+        m_destinationFd = row.process == kDeleteProcess ? -1 : m_folders.open(m_destination);
         if (m_sourceFd < 0 || (row.process != kDeleteProcess && m_destinationFd < 0)) {
             why = u"フォルダを開けません"_s;
             return false;
@@ -171,18 +171,9 @@ private:
         return {Step::Kind::Refused, otherwise, false};
     }
 
-    int open(const QString& path) {
-        auto found = m_open.find(path);
-        if (found == m_open.end()) {
-            OpenedDirectory opened = m_fs.openDirectory(QFile::encodeName(path), false);
-            found = m_open.emplace(path, std::move(opened.fd)).first;
-        }
-        return found->second.valid() ? found->second.get() : -1;
-    }
-
     FileSystem& m_fs;
     const QList<Rule>& m_rules;
-    std::map<QString, UniqueFd> m_open;
+    OpenedFolders m_folders{m_fs};
     QString m_source;
     QString m_destination;
     QByteArray m_name;
