@@ -133,7 +133,8 @@ FileReport checkAndAct(FileSystem& fs, const RuleDirectories& directories, const
                       .placed = {},
                       .trashed = {},
                       .toTrash = directories.trashes && rule.process == kDeleteProcess,
-                      .replaces = false};
+                      .replaces = false,
+                      .listed = file.listed};
     struct stat now {};
     const FileResult checked = fs.statAt(directories.source, file.name, now);
     if (!checked.ok()) {

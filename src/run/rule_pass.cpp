@@ -24,7 +24,8 @@ FileReport heldReport(const Rule& rule, const OldFile& file) {
             .placed = {},
             .trashed = {},
             .toTrash = false,
-            .replaces = false};
+            .replaces = false,
+            .listed = file.listed};
 }
 
 }  // namespace
@@ -99,6 +100,9 @@ bool RulePass::apply(const Rule& rule, const QDateTime& runAt, RunOutcome& outco
         outcome.failures.append(
             {rule.order, rule.process, rule.source, FileResult::fromErrno(listing.error).reason});
         return true;
+    }
+    if (m_observer != nullptr) {
+        m_observer->listed(old.listing);
     }
     const RuleDirectories directories{.rule = rule,
                                       .source = source.get(),

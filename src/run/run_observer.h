@@ -2,8 +2,10 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
+#include "disk/file_lister.h"
 #include "storage/log_rows.h"
 #include "storage/rule_row.h"
 #include "storage/trash_records.h"
@@ -30,6 +32,8 @@ struct FileReport {
     bool toTrash = false;
     // The copy or move replaces a file that stood at the target.
     bool replaces = false;
+    // The file's entry in the listing its rule works through (see RunObserver::listed).
+    const ListedFile* listed = nullptr;
 };
 
 // Told about each rule as it starts and each file after it is handled, and now and then while
@@ -38,6 +42,9 @@ class RunObserver {
 public:
     virtual ~RunObserver() = default;
     virtual void ruleStarted(const Rule&) {}
+    // The listing the rule's files come from, which the reports' entries point into: an
+    // observer that keeps it may keep those entries instead of copying them.
+    virtual void listed(const std::shared_ptr<const Listing>&) {}
     virtual void fileHandled(const FileReport&) {}
     virtual void working() {}
     // Asked before each rule and each batch of files: true ends the run there, with every file

@@ -1,5 +1,6 @@
 #include "run/run_plan.h"
 
+#include "disk/name_text.h"
 #include "run/maintenance_run.h"
 #include "text/number_text.h"
 
@@ -14,7 +15,12 @@ public:
         : m_plan(plan), m_planned(planned), m_stop(stop) {}
 
     void ruleStarted(const Rule& rule) override {
-        m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, 0, {}});
+        m_plan.rules.append({rule, static_cast<qsizetype>(m_plan.files.size()), 0, 0, 0, {}, {}});
+    }
+
+    void listed(const std::shared_ptr<const Listing>& listing) override {
+        m_plan.rules.last().listing = listing;
+        m_plan.files.reserve(m_plan.files.size() + listing->files.size());
     }
 
     void fileHandled(const FileReport& report) override {
@@ -22,14 +28,15 @@ public:
             return;  // gone by the time its rule reaches it
         }
         RunPlan::PlannedRule& rule = m_plan.rules.last();
-        const qsizetype nameFrom = rule.rule.source.size() + 1;
-        m_plan.files.push_back({report.mtime, report.size, m_plan.names.size()});
-        m_plan.names.append(QStringView(report.path).mid(nameFrom).toUtf8());
+        const auto index = static_cast<qsizetype>(m_plan.files.size());
+        m_plan.files.push_back(report.listed);
+        if (report.size != report.listed->size) {
+            m_plan.checkedSizes.insert(index, report.size);
+        }
         if (report.replaces) {
-            m_plan.replacing.insert(static_cast<qsizetype>(m_plan.files.size()) - 1);
+            m_plan.replacing.insert(index);
         }
         if (report.status == FileStatus::Failed || report.status == FileStatus::Held) {
-            const auto index = static_cast<qsizetype>(m_plan.files.size()) - 1;
             m_plan.failures.insert(index, report.reason);
             if (report.status == FileStatus::Held) {
                 m_plan.held.insert(index);
@@ -54,18 +61,20 @@ private:
 
 }  // namespace
 
-QString RunPlan::name(qsizetype file) const {
-    const auto index = static_cast<size_t>(file);
-    const qsizetype end = index + 1 < files.size() ? files[index + 1].nameAt : names.size();
-    return QString::fromUtf8(names.mid(files[index].nameAt, end - files[index].nameAt));
+qint64 RunPlan::size(qsizetype file) const {
+    return checkedSizes.value(file, files[static_cast<size_t>(file)]->size);
+}
+
+QString RunPlan::name(const PlannedRule& rule, qsizetype file) const {
+    return nameText(rule.listing->nameView(*files[static_cast<size_t>(file)]));
 }
 
 QString RunPlan::path(const PlannedRule& rule, qsizetype file) const {
-    return rule.rule.source + u'/' + name(file);
+    return rule.rule.source + u'/' + name(rule, file);
 }
 
 QString RunPlan::target(const PlannedRule& rule, qsizetype file) const {
-    return rule.rule.copies() ? rule.rule.destination + u'/' + name(file) : QString();
+    return rule.rule.copies() ? rule.rule.destination + u'/' + name(rule, file) : QString();
 }
 
 RunPlan planRun(const ModuleValues& values, FileSystem& fs, const QDateTime& runAt,

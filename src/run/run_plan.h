@@ -6,6 +6,7 @@
 #include <QSet>
 #include <QString>
 #include <atomic>
+#include <memory>
 #include <vector>
 
 #include "disk/file_system.h"
@@ -15,7 +16,8 @@
 #include "storage/rule_row.h"
 
 // What a run as of a given time would do, rule by rule and file by file, in the order the run
-// would handle them. A million files take some fifty bytes each.
+// would handle them. The files are the entries of the listings the run worked through, which the
+// plan keeps: a million files cost the plan eight bytes each beyond their listing.
 struct RunPlan {
     struct PlannedRule {
         Rule rule;
@@ -24,17 +26,14 @@ struct RunPlan {
         qsizetype heldCount = 0;  // of its files, those it would leave alone (see held)
         qint64 bytes = 0;         // of the files it would handle
         QString problem;  // why the rule could not work in one of its folders; empty if it can
-    };
-    struct PlannedFile {
-        qint64 mtime;
-        qint64 size;
-        qsizetype nameAt;  // its name's text form starts there in names, and ends at the next's
+        std::shared_ptr<const Listing> listing;  // the one its files are entries of
     };
 
     QDateTime runAt;
     QList<PlannedRule> rules;  // those the run would start, in order
-    std::vector<PlannedFile> files;
-    QByteArray names;  // in UTF-8: for a million files half what the text takes as a QString
+    std::vector<const ListedFile*> files;
+    // The files whose size, as checked just before the act, is not their listing's.
+    QHash<qsizetype, qint64> checkedSizes;
     // Why a file would fail, or be held, by its index in files.
     QHash<qsizetype, QString> failures;
     // The files an earlier rule would fail on, which this rule would leave alone.
@@ -45,7 +44,9 @@ struct RunPlan {
     RunOutcome outcome;
     bool cancelled = false;
 
-    QString name(qsizetype file) const;
+    qint64 mtime(qsizetype file) const { return files[static_cast<size_t>(file)]->mtime; }
+    qint64 size(qsizetype file) const;
+    QString name(const PlannedRule& rule, qsizetype file) const;  // of one of the rule's files
     QString path(const PlannedRule& rule, qsizetype file) const;
     QString target(const PlannedRule& rule, qsizetype file) const;  // empty for a deletion
 };

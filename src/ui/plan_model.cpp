@@ -134,7 +134,6 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
     if (role != Qt::DisplayRole) {
         return {};
     }
-    const RunPlan::PlannedFile& planned = m_plan->files[static_cast<size_t>(file)];
     switch (column) {
         case Target:
             return m_plan->path(rule, file);
@@ -149,9 +148,9 @@ QVariant PlanModel::fileData(const RunPlan::PlannedRule& rule, qsizetype file, i
                        ? rule.rule.process + u"（上書き）"_s
                        : processLabel(rule.rule, m_plan->outcome.trashes);
         case Stamp:
-            return stampText(planned.mtime);
+            return stampText(m_plan->mtime(file));
         case Size:
-            return sizeText(planned.size);
+            return sizeText(m_plan->size(file));
         default:
             return {};
     }

@@ -36,9 +36,8 @@ QStringList plannedLines(const RunPlan& plan) {
     for (const RunPlan::PlannedRule& rule : plan.rules) {
         lines << rule.rule.order;
         for (qsizetype i = rule.firstFile; i < rule.firstFile + rule.fileCount; ++i) {
-            const RunPlan::PlannedFile& file = plan.files[static_cast<size_t>(i)];
-            lines << fileLine(rule.rule, plan.failures.contains(i), stampText(file.mtime),
-                              file.size, plan.path(rule, i), plan.target(rule, i));
+            lines << fileLine(rule.rule, plan.failures.contains(i), stampText(plan.mtime(i)),
+                              plan.size(i), plan.path(rule, i), plan.target(rule, i));
         }
     }
     return lines;
