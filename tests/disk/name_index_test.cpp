@@ -30,9 +30,10 @@ TEST(NameIndex, EveryNameIsFoundAfterManyGrowthsAndNothingElseIs) {
     EXPECT_EQ(NameIndex().find("x"), NameIndex::kNone);
 }
 
-// A name its owner keeps in place is found where it lies, not copied; the others are copies.
+// A name its owner keeps in place is found where it lies, not copied; the others are copies. A
+// name that begins another, or is its beginning, is another name.
 TEST(NameIndex, AKeptNameIsNotCopied) {
-    const std::string listing = "a.log b.log c.log";
+    const std::string listing("a.log\0b.log\0a.lo\0", 17);
     NameIndex names;
     const std::string_view a(listing.data(), 5);
     const std::string_view b(listing.data() + 6, 5);
@@ -40,6 +41,12 @@ TEST(NameIndex, AKeptNameIsNotCopied) {
     names.insert(b, false);
     EXPECT_EQ(names.name(0).data(), a.data());
     EXPECT_NE(names.name(1).data(), b.data());
+    EXPECT_EQ(names.name(1), "b.log");
     EXPECT_EQ(names.find("b.log"), 1u);
     EXPECT_EQ(names.insert(std::string("a.log"), false), std::pair(size_t{0}, false));
+    EXPECT_EQ(names.find("a.lo"), NameIndex::kNone);
+    EXPECT_EQ(names.find("a.logs"), NameIndex::kNone);
+    EXPECT_EQ(names.insert(std::string_view(listing.data() + 12, 4), true),
+              std::pair(size_t{2}, true));
+    EXPECT_EQ(names.find("a.lo"), 2u);
 }
