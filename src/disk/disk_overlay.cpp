@@ -184,12 +184,13 @@ FileResult DiskOverlay::place(int directory, const char* name, const struct stat
         return FileResult::fromErrno(EISDIR);  // what renaming a file over a folder answers
     }
     forget();
-    Placed placed{nullptr, 0, true};
+    Placed placed{0, 0, true};
     if (listedSource != nullptr && keepsListing(changes)) {
-        placed.listed = listedSource;
+        placed.at = static_cast<uint32_t>(listedSource - changes.listings.back()->files.data());
+        placed.listing = static_cast<uint16_t>(changes.listings.size());
     } else {
         // A copy belongs to the running user unless the run may keep the source's owner (root).
-        placed.own = static_cast<uint32_t>(changes.records.size());
+        placed.at = static_cast<uint32_t>(changes.records.size());
         changes.records.push_back(
             {info.st_size, info.st_mtim.tv_sec, sameFile ? info.st_ino : m_nextInode++,
              sameFile || ::geteuid() == 0 ? info.st_uid : ::geteuid(), info.st_gid, info.st_mode});

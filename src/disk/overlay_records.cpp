@@ -2,17 +2,19 @@
 // point into rather than copy from.
 #include <algorithm>
 #include <functional>
+#include <limits>
 
 #include "disk/disk_overlay.h"
 
 ListedFile DiskOverlay::Changes::as(const Placed& placed, dev_t device, size_t nameOffset,
                                     size_t nameSize) const {
     const auto size = static_cast<uint32_t>(nameSize);
-    if (const ListedFile* listed = placed.listed) {
-        return {listed->mtime, listed->size,  device,       listed->inode, nameOffset,
-                listed->owner, listed->group, listed->mode, size};
+    if (placed.listing != 0) {
+        const ListedFile& listed = listings[placed.listing - 1u]->files[placed.at];
+        return {listed.mtime, listed.size,  device,      listed.inode, nameOffset,
+                listed.owner, listed.group, listed.mode, size};
     }
-    const Record& record = records[placed.own];
+    const Record& record = records[placed.at];
     return {record.mtime, record.size,  device,      record.inode, nameOffset,
             record.owner, record.group, record.mode, size};
 }
@@ -58,6 +60,9 @@ bool DiskOverlay::keepsListing(Changes& changes) const {
         return false;
     }
     if (changes.listings.empty() || changes.listings.back() != m_listed.listing) {
+        if (changes.listings.size() == std::numeric_limits<uint16_t>::max()) {
+            return false;  // a placed file numbers its listing in 16 bits
+        }
         changes.listings.push_back(m_listed.listing);
     }
     return true;
