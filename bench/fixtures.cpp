@@ -84,9 +84,13 @@ QStringList toolCommand(const QString& tool, const QString& op, const QString& r
     if (tool == u"floor"_s) {
         return {QStringLiteral(BENCH_FLOOR), op, src, QString::fromLatin1(extension), dst};
     }
-    if (tool == u"safe"_s) {
-        return {QStringLiteral(BENCH_FLOOR),    u"--safe"_s, op, src,
-                QString::fromLatin1(extension), dst};
+    if (tool == u"safe"_s || tool == u"checked"_s) {
+        return {QStringLiteral(BENCH_FLOOR),
+                u"--"_s + tool,
+                op,
+                src,
+                QString::fromLatin1(extension),
+                dst};
     }
     if (tool == u"find"_s && op == u"delete"_s) {
         return {u"find"_s, src, u"-name"_s, pattern, u"-delete"_s};

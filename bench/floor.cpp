@@ -5,7 +5,10 @@
 //     relative to the directory descriptors;
 //   floor --safe delete|move SRC EXT [DST]
 //     the least a run that orders and re-checks can do: the same listing and stat, the files
-//     sorted oldest first, each stated again just before it is unlinked or renamed.
+//     sorted oldest first, each stated again just before it is unlinked or renamed;
+//   floor --checked move SRC EXT DST
+//     the safe floor of a move that also looks, right after each rename, at what landed (device
+//     and inode), as a run that renames by name must to know it moved what it checked.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,11 +30,12 @@ struct Listed {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const bool safe = argc > 1 && std::strcmp(argv[1], "--safe") == 0;
+    const bool checked = argc > 1 && std::strcmp(argv[1], "--checked") == 0;
+    const bool safe = checked || (argc > 1 && std::strcmp(argv[1], "--safe") == 0);
     argv += safe ? 1 : 0;
     argc -= safe ? 1 : 0;
     if (argc < 4 || (std::strcmp(argv[1], "move") == 0 && argc < 5)) {
-        std::fprintf(stderr, "usage: floor [--safe] delete|move SRC EXT [DST]\n");
+        std::fprintf(stderr, "usage: floor [--safe|--checked] delete|move SRC EXT [DST]\n");
         return 2;
     }
     const bool move = std::strcmp(argv[1], "move") == 0;
@@ -69,7 +73,11 @@ int main(int argc, char* argv[]) {
         }
         const int result = move ? renameat(source, file.name.c_str(), target, file.name.c_str())
                                 : unlinkat(source, file.name.c_str(), 0);
-        if (result != 0) {
+        struct stat landed {};
+        if (result != 0 ||
+            (checked && move &&
+             (fstatat(target, file.name.c_str(), &landed, AT_SYMLINK_NOFOLLOW) != 0 ||
+              landed.st_dev != now.st_dev || landed.st_ino != now.st_ino))) {
             std::perror(file.name.c_str());
             return 1;
         }

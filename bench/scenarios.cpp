@@ -59,13 +59,16 @@ std::map<QString, double> Bench::compare(const QString& where, const QString& op
 void Bench::speed() {
     const QStringList deleters = {u"floor"_s, u"safe"_s,      u"quillon"_s,
                                   u"find"_s,  u"tmpreaper"_s, u"tmpfiles"_s};
-    const QStringList movers = {u"floor"_s, u"safe"_s, u"quillon"_s, u"find"_s};
-    std::printf("RAM (%s), %d files (floor: one stat, no order; safe: sorted and re-checked):\n",
-                qPrintable(ram), files);
+    const QStringList movers = {u"floor"_s, u"safe"_s, u"checked"_s, u"quillon"_s, u"find"_s};
+    std::printf(
+        "RAM (%s), %d files (floor: one stat, no order; safe: sorted and re-checked; checked: "
+        "safe, and a look at what each rename landed):\n",
+        qPrintable(ram), files);
     auto del = compare(ram, u"delete"_s, deleters);
     auto mov = compare(ram, u"move"_s, movers);
     printRatio("delete, quillon / safe floor", del[u"quillon"_s], del[u"safe"_s], 1.15);
     printRatio("move, quillon / safe floor", mov[u"quillon"_s], mov[u"safe"_s], 1.15);
+    printRatio("move, quillon / checked floor", mov[u"quillon"_s], mov[u"checked"_s], 1.15);
     if (disk == u"none"_s) {
         return;
     }
