@@ -148,6 +148,7 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
                        const QList<Step>& steps, const QList<qint64>& rowids, UndoOutcome& outcome,
                        QList<LogCorrection>& corrections) {
     qsizetype logged = 0;
+    Rule rule;  // what a report says of its rule: the process taken back
     for (qsizetype i = 0; i < steps.size(); ++i) {
         const RunHistory::RunRow& row = rows[from + i];
         const Step& step = steps[i];
@@ -160,7 +161,10 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
         if (step.kind == Step::Kind::TakeBack && undoer.locate(row, why)) {
             result = undoer.act(row);
         }
-        const Rule rule{{}, undoer.source(), undoer.destination(), {}, {}, row.process + u"取消"_s};
+        if (rule.process.size() != row.process.size() + 2 ||
+            !rule.process.startsWith(row.process)) {
+            rule.process = row.process + u"取消"_s;
+        }
         FileReport report{.rule = rule,
                           .path = row.path,
                           .target = {},

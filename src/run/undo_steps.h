@@ -50,8 +50,16 @@ public:
     bool locate(const RunHistory::RunRow& row, QString& why) {
         const qsizetype slash = row.path.lastIndexOf(u'/');
         const std::optional<QByteArray> name = nameBytes(row.path.mid(slash + 1));
-        m_source = slash < 0 ? QString() : row.path.left(slash);
         m_name = name.value_or(QByteArray());
+        // A run's rows come folder by folder: the folders found for the row before serve this
+        // one too.
+        if (m_located && name && slash >= 0 && row.process == m_process &&
+            QStringView(row.path).left(slash) == m_source) {
+            return true;
+        }
+        m_located = false;
+        m_process = row.process;
+        m_source = slash < 0 ? QString() : row.path.left(slash);
         m_destination.clear();
         for (const Rule& rule : m_rules) {
             if (rule.source == m_source && rule.process == row.process) {
@@ -68,6 +76,7 @@ public:
             why = u"フォルダを開けません"_s;
             return false;
         }
+        m_located = true;
         return true;
     }
 
@@ -77,21 +86,23 @@ public:
         if (!locate(row, step.reason)) {
             return step;
         }
+        // The source name is looked at only where it decides: a deletion comes back to it, and
+        // a move not found as the run left it may be back there already. A move found as the run
+        // left it is taken back; a name taken at the source meanwhile makes its rename back fail.
         struct stat at {};
-        const bool sourceTaken = m_fs.statAt(m_sourceFd, m_name.constData(), at).ok();
+        const auto sourceTaken = [&] {
+            return m_fs.statAt(m_sourceFd, m_name.constData(), at).ok();
+        };
         if (row.process == kDeleteProcess) {
             if (!row.trashed) {
                 step.reason = u"ごみ箱を使わずに削除されました"_s;
                 step.goneForGood = true;
                 return step;
             }
-            if (sourceTaken) {
+            if (sourceTaken()) {
                 return backAlready(at, row.identity, u"元の場所に別のファイルがあります"_s);
             }
             return take();
-        }
-        if (row.process == kMoveProcess && sourceTaken) {
-            return backAlready(at, row.identity, u"元の場所に別のファイルがあります"_s);
         }
         // A copy whose target already held the same file wrote nothing: nothing to take back.
         const std::optional<FileIdentity> left =
@@ -100,19 +111,23 @@ public:
             return {Step::Kind::Passed, {}, false};
         }
         struct stat there {};
-        if (!m_fs.statAt(m_destinationFd, m_name.constData(), there).ok()) {
+        const bool present = m_fs.statAt(m_destinationFd, m_name.constData(), there).ok();
+        if (present && exactly(there, *left)) {
+            return take();
+        }
+        if (row.process == kMoveProcess && sourceTaken()) {
+            return backAlready(at, row.identity, u"元の場所に別のファイルがあります"_s);
+        }
+        if (!present) {
             return row.process == kCopyProcess
                        ? Step{Step::Kind::Passed, {}, false}
                        : Step{Step::Kind::Refused, u"移動先にファイルがありません"_s, false};
         }
-        if (!exactly(there, *left)) {
-            // The file the run replaced there is back already.
-            if (row.trashed && exactly(there, identityOf(*row.trashed))) {
-                return {Step::Kind::Passed, {}, false};
-            }
-            return {Step::Kind::Refused, u"実行の後に変更されています"_s, false};
+        // The file the run replaced there is back already.
+        if (row.trashed && exactly(there, identityOf(*row.trashed))) {
+            return {Step::Kind::Passed, {}, false};
         }
-        return take();
+        return {Step::Kind::Refused, u"実行の後に変更されています"_s, false};
     }
 
     // Takes the row back as planned; its failure, if any.
@@ -137,6 +152,9 @@ public:
                              ? FileResult::fromErrno(EEXIST)
                              : m_fs.moveAcross(m_destinationFd, name, there, m_sourceFd);
             }
+            if (result.error == EEXIST) {
+                result.reason = u"元の場所に別のファイルがあります"_s;
+            }
         } else {
             result = m_fs.removeFile(m_destinationFd, name);
         }
@@ -152,9 +170,6 @@ public:
         }
         return result;
     }
-
-    const QString& source() const { return m_source; }
-    const QString& destination() const { return m_destination; }
 
 private:
     static FileIdentity identityOf(const TrashRecord& record) {
@@ -174,6 +189,8 @@ private:
     FileSystem& m_fs;
     const QList<Rule>& m_rules;
     OpenedFolders m_folders{m_fs};
+    bool m_located = false;  // the folders below were found and opened
+    QString m_process;
     QString m_source;
     QString m_destination;
     QByteArray m_name;

@@ -138,6 +138,11 @@ TEST_F(UndoRunTest, NothingIsOverwrittenAndOnlyWhatTheRunLeftIsTouched) {
     EXPECT_EQ(TempTree::read(tree.path(u"in/taken.txt"_s)), "a new file of that name");
     EXPECT_EQ(TempTree::read(tree.path(u"moved/taken.txt"_s)), "taken");
     EXPECT_EQ(TempTree::read(tree.path(u"moved/changed.txt"_s)), "changed since the run");
+    // Found as the run left it, the moved file is logged as taken back, then as failed once its
+    // source name turns out taken: the log ends as it would had the name been seen first.
+    EXPECT_EQ(tree.select(u"SELECT 処理内容 FROM day_log WHERE 対象ファイル LIKE '%taken.txt'"
+                          u" ORDER BY rowid"_s),
+              (QStringList{u"移動"_s, u"移動取消失敗"_s}));
     EXPECT_FALSE(QFile::exists(tree.path(u"in/changed.txt"_s)));
     EXPECT_EQ(undo(id + 99).missing, true);
 }
