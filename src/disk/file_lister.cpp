@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -16,8 +17,8 @@ namespace {
 constexpr size_t kProgressEvery = 1024;     // entries between two calls of the progress callback
 constexpr size_t kSharedFrom = 8192;        // from this many names, two threads stat them
 constexpr size_t kSlice = 2 * kSharedFrom;  // names read before they are stat'ed and sifted
-static_assert(sizeof(ListedFile) <= 56, "a listed file's fields lie without holes");
-constexpr uint32_t kNotAFile = uint32_t(-1);  // nameSize of an entry that is not listed after all
+static_assert(sizeof(ListedFile) == 48, "a listed file's fields lie without holes");
+constexpr uint16_t kNotAFile = uint16_t(-1);  // nameSize of an entry that is not listed after all
 
 char asciiLower(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -61,7 +62,7 @@ void statRange(int directory, Listing& listing, size_t first, size_t last,
             file.inode = info.st_ino;
             file.owner = info.st_uid;
             file.group = info.st_gid;
-            file.mode = info.st_mode;
+            file.mode = static_cast<uint16_t>(info.st_mode);
         }
         if (progress && (i - first) % kProgressEvery == kProgressEvery - 1) {
             progress();
@@ -119,7 +120,7 @@ void settle(int directory, Listing& listing, size_t first, const KeepFile& keep,
             continue;
         }
         std::memmove(listing.names.data() + nameEnd, listing.name(file), file.nameSize + 1);
-        file.nameOffset = nameEnd;
+        file.nameOffset = static_cast<uint32_t>(nameEnd);
         nameEnd += file.nameSize + 1;
         listing.files[kept++] = file;
     }
@@ -134,15 +135,20 @@ Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
     Listing listing;
     const QByteArray suffix = listedSuffix(extension);
     size_t settled = 0;  // files before it are stat'ed and kept
+    bool tooMany = false;
     listing.error = readEntries(directory, [&](const dirent& entry) {
         const std::string_view name(entry.d_name);
         const unsigned char type =
             types == EntryTypes::Reported ? entry.d_type : static_cast<unsigned char>(DT_UNKNOWN);
-        if (!hasListedSuffix(name, suffix) || (type != DT_REG && type != DT_UNKNOWN)) {
+        if (!hasListedSuffix(name, suffix) || (type != DT_REG && type != DT_UNKNOWN) || tooMany) {
             return;
         }
-        listing.files.push_back(
-            {0, 0, 0, 0, listing.names.size(), 0, 0, 0, static_cast<uint32_t>(name.size())});
+        if (listing.names.size() + name.size() + 1 > std::numeric_limits<uint32_t>::max()) {
+            tooMany = true;
+            return;
+        }
+        listing.files.push_back({0, 0, 0, 0, static_cast<uint32_t>(listing.names.size()), 0, 0, 0,
+                                 static_cast<uint16_t>(name.size())});
         listing.names.insert(listing.names.end(), name.begin(), name.end());
         listing.names.push_back('\0');
         if (progress && listing.files.size() % kProgressEvery == 0) {
@@ -153,8 +159,8 @@ Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
             settled = listing.files.size();
         }
     });
-    if (listing.error != 0) {
-        return Listing{{}, {}, listing.error};
+    if (listing.error != 0 || tooMany) {
+        return Listing{{}, {}, tooMany ? EOVERFLOW : listing.error};
     }
     settle(directory, listing, settled, keep, progress);
     sortListing(listing);

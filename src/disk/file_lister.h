@@ -11,17 +11,17 @@
 
 // One listed file: its time, identity and owner, and where its name stands in the listing's
 // names.
-// 56 bytes: a million files' listing is 56 MB of these and their names.
+// 48 bytes: a million files' listing is 48 MB of these and their names.
 struct ListedFile {
     qint64 mtime;  // modification time, seconds since the epoch
     qint64 size;
     dev_t device;
     ino_t inode;
-    size_t nameOffset;
+    uint32_t nameOffset;  // a listing's names stay below 4 GiB (see ReadDir)
     uid_t owner = 0;
     gid_t group = 0;
-    mode_t mode = 0;
-    uint32_t nameSize = 0;  // a name is at most NAME_MAX bytes
+    uint16_t mode = 0;      // st_mode: a file's type and permission bits take 16
+    uint16_t nameSize = 0;  // a name is at most NAME_MAX bytes
 };
 
 struct Listing {
@@ -44,6 +44,7 @@ using KeepFile = std::function<bool(qint64 mtime)>;
 // directory gave. The names are looked at a slice at a time and what is not kept is let go at
 // once, so a folder of a million files the run leaves costs it little more than an empty one.
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
+// A folder whose kept names would pass 4 GiB is not listed (EOVERFLOW).
 // Where the file system reports no entry types (some network and FUSE ones), or `types` says to
 // ignore them, each entry's own status alone tells a file from a link or a folder.
 enum class EntryTypes { Reported, Ignored };

@@ -8,15 +8,17 @@
 
 ListedFile DiskOverlay::Changes::as(const Placed& placed, dev_t device, size_t nameOffset,
                                     size_t nameSize) const {
-    const auto size = static_cast<uint32_t>(nameSize);
+    const auto size = static_cast<uint16_t>(nameSize);
+    const auto offset = static_cast<uint32_t>(nameOffset);
     if (placed.listing != 0) {
         const ListedFile& listed = listings[placed.listing - 1u]->files[placed.at];
-        return {listed.mtime, listed.size,  device,      listed.inode, nameOffset,
+        return {listed.mtime, listed.size,  device,      listed.inode, offset,
                 listed.owner, listed.group, listed.mode, size};
     }
     const Record& record = records[placed.at];
-    return {record.mtime, record.size,  device,      record.inode, nameOffset,
-            record.owner, record.group, record.mode, size};
+    return {record.mtime, record.size,  device,       record.inode,
+            offset,       record.owner, record.group, static_cast<uint16_t>(record.mode),
+            size};
 }
 
 const DiskOverlay::Placed* DiskOverlay::Changes::placedAs(std::string_view name) const {

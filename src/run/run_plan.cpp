@@ -1,5 +1,7 @@
 #include "run/run_plan.h"
 
+#include <algorithm>
+
 #include "disk/name_text.h"
 #include "run/maintenance_run.h"
 #include "text/number_text.h"
@@ -20,7 +22,12 @@ public:
 
     void listed(const std::shared_ptr<const Listing>& listing) override {
         m_plan.rules.last().listing = listing;
-        m_plan.files.reserve(m_plan.files.size() + listing->files.size());
+        // Made to size once for the listing, yet growing by half or more, so that many small
+        // listings do not copy the plan again and again.
+        const size_t needed = m_plan.files.size() + listing->files.size();
+        if (needed > m_plan.files.capacity()) {
+            m_plan.files.reserve(std::max(needed, m_plan.files.capacity() * 3 / 2));
+        }
     }
 
     void fileHandled(const FileReport& report) override {
