@@ -160,7 +160,7 @@ Listing ReadDir(int directory, const QString& extension, const KeepFile& keep,
         }
     });
     if (listing.error != 0 || tooMany) {
-        return Listing{{}, {}, tooMany ? EOVERFLOW : listing.error};
+        return Listing{{}, {}, tooMany ? ENOMEM : listing.error};
     }
     settle(directory, listing, settled, keep, progress);
     sortListing(listing);

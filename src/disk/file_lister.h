@@ -44,7 +44,7 @@ using KeepFile = std::function<bool(qint64 mtime)>;
 // directory gave. The names are looked at a slice at a time and what is not kept is let go at
 // once, so a folder of a million files the run leaves costs it little more than an empty one.
 // `progress`, when given, is called every so many entries, so a window can repaint meanwhile.
-// A folder whose kept names would pass 4 GiB is not listed (EOVERFLOW).
+// A folder whose kept names would pass 4 GiB is not listed (ENOMEM).
 // Where the file system reports no entry types (some network and FUSE ones), or `types` says to
 // ignore them, each entry's own status alone tells a file from a link or a folder.
 enum class EntryTypes { Reported, Ignored };
