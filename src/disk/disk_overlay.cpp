@@ -258,8 +258,9 @@ FileResult DiskOverlay::restoreFromTrash(const TrashEntry& entry, const struct s
         there.st_mtim.tv_sec != expected.st_mtim.tv_sec) {
         return FileResult::fromErrno(ESTALE);
     }
-    struct stat taken {};
-    return FileResult::fromErrno(statAt(targetDir, name, taken).ok() ? EEXIST : 0);
+    // It arrives as it lies in the trash, so that what comes after it (a move of the same file
+    // back to where a chain took it from) finds it there.
+    return place(targetDir, name, there, true, false);
 }
 
 FileResult DiskOverlay::removeFile(int directory, const char* name) {

@@ -65,7 +65,7 @@ public:
     FileResult statTrashed(const TrashEntry& entry, struct stat& info) override {
         return m_disk.statTrashed(entry, info);
     }
-    // What would come back from the trash, as the disk shows it; its arrival is not kept.
+    // What would come back from the trash, as the disk shows it, arrives under `name`.
     FileResult restoreFromTrash(const TrashEntry& entry, const struct stat& expected, int targetDir,
                                 const char* name) override;
     // A dry run empties nothing.

@@ -151,11 +151,25 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
     Rule rule;  // what a report says of its rule: the process taken back
     for (qsizetype i = 0; i < steps.size(); ++i) {
         const RunHistory::RunRow& row = rows[from + i];
-        const Step& step = steps[i];
+        Step step = steps[i];
         if (step.kind == Step::Kind::Passed) {
             continue;
         }
         const qint64 rowid = rowids[logged++];
+        if (step.kind == Step::Kind::Refused && !step.goneForGood) {
+            // A row taken back since this one was planned may have made way for it: a file a
+            // chain moved and then deleted is back from the trash only now, for its move back.
+            // Looked at again, its row is corrected to what it now is.
+            const Step again = undoer.plan(row);
+            if (again.kind == Step::Kind::Passed) {
+                corrections.append({rowid, row.path, {}, {}});
+                continue;
+            }
+            if (again.kind == Step::Kind::TakeBack) {
+                corrections.append({rowid, row.path, row.process + u"取消"_s, {}});
+                step = again;
+            }
+        }
         FileResult result{EPERM, step.reason};
         QString why;
         if (step.kind == Step::Kind::TakeBack && undoer.locate(row, why)) {

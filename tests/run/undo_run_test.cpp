@@ -105,6 +105,28 @@ TEST_F(UndoRunTest, EveryFileComesBackAndASecondUndoChangesNothing) {
     EXPECT_EQ(files(), original);
 }
 
+// A file moved and then trashed by a later rule comes back in two steps, out of the trash and
+// then to its first folder; the dry undo sees the first step land and counts the second.
+TEST_F(UndoRunTest, AChainComesBackStepByStepAndTheDryUndoSaysSo) {
+    keepDays(u"7"_s);
+    const QString in = tree.dir(u"in"_s);
+    const QString moved = tree.dir(u"moved"_s);
+    tree.addRule({u"001"_s, in, moved, u"txt"_s, u"7"_s, kMoveProcess});
+    tree.addRule({u"002"_s, moved, u""_s, u"txt"_s, u"7"_s, kDeleteProcess});
+    tree.file(u"in/x.txt"_s, "x", kOld);
+    const qint64 id = run();
+    ASSERT_FALSE(QFile::exists(tree.path(u"in/x.txt"_s)));
+
+    EXPECT_EQ(undo(id, RunMode::Dry).doneFiles, 2);
+    const UndoOutcome real = undo(id);
+    EXPECT_TRUE(real.failures.isEmpty());
+    EXPECT_EQ(real.doneFiles, 2);
+    EXPECT_EQ(TempTree::read(tree.path(u"in/x.txt"_s)), "x");
+    EXPECT_EQ(tree.select(u"SELECT 処理内容 FROM day_log WHERE 処理内容 LIKE '%取消%'"
+                          u" ORDER BY rowid"_s),
+              (QStringList{u"削除取消"_s, u"移動取消"_s}));
+}
+
 // What is not exactly as the run left it stays, and says why: a file deleted for good, a copy
 // or a moved file changed since, a source name taken again by another file.
 TEST_F(UndoRunTest, NothingIsOverwrittenAndOnlyWhatTheRunLeftIsTouched) {
