@@ -33,6 +33,7 @@ UndoRun::UndoRun(const ModuleValues& values, FileSystem& fs, RunObserver* observ
 
 UndoOutcome UndoRun::undo(qint64 runId, const QDateTime& at) {
     UndoOutcome outcome;
+    m_placed.reset();
     try {
         const bool real = m_mode == RunMode::Real;
         if (const std::optional<QString> problem =
@@ -175,6 +176,13 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
         if (step.kind == Step::Kind::TakeBack && undoer.locate(row, why)) {
             result = undoer.act(row);
         }
+        if (result.error == ENOENT && row.process == kDeleteProcess && row.identity &&
+            placedByTheRun(rows, *row.identity)) {
+            // Gone from the trash, and brought to where it was deleted by an older row of the
+            // run: an undo before this one took it out, and that row tells what became of it.
+            corrections.append({rowid, row.path, {}, {}});
+            continue;
+        }
         if (rule.process.size() != row.process.size() + 2 ||
             !rule.process.startsWith(row.process)) {
             rule.process = row.process + u"取消"_s;
@@ -201,4 +209,19 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
             m_observer->fileHandled(report);
         }
     }
+}
+
+bool UndoRun::placedByTheRun(const QList<RunHistory::RunRow>& rows, const FileIdentity& file) {
+    if (!m_placed) {
+        m_placed.emplace();
+        for (const RunHistory::RunRow& row : rows) {
+            // A rename leaves the file itself: its row keeps no target of its own.
+            const std::optional<FileIdentity>& left =
+                row.target || row.process != kMoveProcess ? row.target : row.identity;
+            if (left) {
+                m_placed->insert({left->device, left->inode});
+            }
+        }
+    }
+    return m_placed->contains({file.device, file.inode});
 }

@@ -2,7 +2,10 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <optional>
+#include <utility>
 
 #include "disk/file_system.h"
 #include "run/maintenance_run.h"
@@ -51,12 +54,16 @@ private:
     void takeBack(UndoSteps::Undoer& undoer, const QList<RunHistory::RunRow>& rows, qsizetype from,
                   const QList<UndoSteps::Step>& steps, const QList<qint64>& rowids,
                   UndoOutcome& outcome, QList<LogCorrection>& corrections);
+    // Whether a copy or move of the run put this file (device and inode) where it then was.
+    bool placedByTheRun(const QList<RunHistory::RunRow>& rows, const FileIdentity& file);
 
     ModuleValues m_values;
     FileSystem& m_fs;
     RunObserver* m_observer;
     RunMode m_mode;
     qsizetype m_batchSize = 1024;
+    // The files the run's copies and moves left, read from its rows when first asked.
+    std::optional<QSet<std::pair<qint64, qint64>>> m_placed;
 };
 
 // "<path> を元に戻せません（<reason>）"

@@ -106,7 +106,8 @@ TEST_F(UndoRunTest, EveryFileComesBackAndASecondUndoChangesNothing) {
 }
 
 // A file moved and then trashed by a later rule comes back in two steps, out of the trash and
-// then to its first folder; the dry undo sees the first step land and counts the second.
+// then to its first folder; the dry undo sees the first step land and counts the second, and a
+// second undo finds nothing more to do.
 TEST_F(UndoRunTest, AChainComesBackStepByStepAndTheDryUndoSaysSo) {
     keepDays(u"7"_s);
     const QString in = tree.dir(u"in"_s);
@@ -125,6 +126,11 @@ TEST_F(UndoRunTest, AChainComesBackStepByStepAndTheDryUndoSaysSo) {
     EXPECT_EQ(tree.select(u"SELECT 処理内容 FROM day_log WHERE 処理内容 LIKE '%取消%'"
                           u" ORDER BY rowid"_s),
               (QStringList{u"削除取消"_s, u"移動取消"_s}));
+
+    const UndoOutcome again = undo(id);
+    EXPECT_EQ(again.doneFiles, 0);
+    EXPECT_TRUE(again.failures.isEmpty());
+    EXPECT_EQ(TempTree::read(tree.path(u"in/x.txt"_s)), "x");
 }
 
 // What is not exactly as the run left it stays, and says why: a file deleted for good, a copy
