@@ -168,8 +168,8 @@ void UndoRun::takeBack(Undoer& undoer, const QList<RunHistory::RunRow>& rows, qs
             }
             if (again.kind == Step::Kind::TakeBack) {
                 corrections.append({rowid, row.path, row.process + u"取消"_s, {}});
-                step = again;
             }
+            step = again;
         }
         FileResult result{EPERM, step.reason};
         QString why;
