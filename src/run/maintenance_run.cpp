@@ -43,13 +43,10 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
             {
                 Connection connection(m_values);
                 rules = readRules(connection, m_values.tbl_rule);
-            }
-            if (const std::optional<QString> problem = storedRulesProblem(rules)) {
-                outcome.refusedRules = *problem;
-                return outcome;
-            }
-            {
-                Connection connection(m_values);
+                if (const std::optional<QString> problem = storedRulesProblem(rules)) {
+                    outcome.refusedRules = *problem;
+                    return outcome;
+                }
                 const std::optional<double> days =
                     storedTrashDays(connection, outcome.refusedRules);
                 if (!days) {
@@ -80,38 +77,36 @@ RunOutcome MaintenanceRun::EXEC_DEL(const QDateTime& runAt, const QString& logDa
 
 void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
                                RunOutcome& outcome) {
-    QList<Rule> rules;
-    qint64 runId = 0;
-    {
-        Connection connection(m_values);
-        RunHistory::ensureTable(connection);
-        if (m_scheduledMinute && RunHistory::served(connection, *m_scheduledMinute)) {
-            outcome.alreadyServed = true;
-            return;
-        }
-        // The whole rule table is read first: the run sees it as it stood when it began.
-        rules = readRules(connection, m_values.tbl_rule);
-        if (const std::optional<QString> problem = storedRulesProblem(rules)) {
-            outcome.refusedRules = *problem;
-            return;
-        }
-        const std::optional<double> trashDays = storedTrashDays(connection, outcome.refusedRules);
-        if (!trashDays) {
-            return;
-        }
-        outcome.trashes = *trashDays > 0;
-        reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
-        const QString logCutoff = cutoffText(runAt, retentionNumber(logDays));
-        connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log, logCutoff));
-        RunHistory::prune(connection, logCutoff);
-        // What runs put in the trash waits there 保管日数 days, then goes for good.
-        emptyOldTrash(connection, m_fs, cutoffText(runAt, *trashDays));
-        runId =
-            RunHistory::begin(connection, m_values.tbl_log,
-                              {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
-                               m_realMinute ? m_scheduledMinute : std::nullopt, dateTimeText(runAt),
-                               rulesText(rules)});
+    // One connection from the first read to the run's record: SQLite checkpoints and removes
+    // the write-ahead log whenever a database's last connection closes, and each opening reads
+    // the schema again, a cost every run would pay several times over.
+    Connection connection(m_values);
+    RunHistory::ensureTable(connection);
+    if (m_scheduledMinute && RunHistory::served(connection, *m_scheduledMinute)) {
+        outcome.alreadyServed = true;
+        return;
     }
+    // The whole rule table is read first: the run sees it as it stood when it began.
+    const QList<Rule> rules = readRules(connection, m_values.tbl_rule);
+    if (const std::optional<QString> problem = storedRulesProblem(rules)) {
+        outcome.refusedRules = *problem;
+        return;
+    }
+    const std::optional<double> trashDays = storedTrashDays(connection, outcome.refusedRules);
+    if (!trashDays) {
+        return;
+    }
+    outcome.trashes = *trashDays > 0;
+    reconcileUnfinishedRuns(connection, m_values.tbl_log, m_fs);
+    const QString logCutoff = cutoffText(runAt, retentionNumber(logDays));
+    connection.Execute(SqlText::deleteLogBefore(m_values.tbl_log, logCutoff));
+    RunHistory::prune(connection, logCutoff);
+    // What runs put in the trash waits there 保管日数 days, then goes for good.
+    emptyOldTrash(connection, m_fs, cutoffText(runAt, *trashDays));
+    const qint64 runId = RunHistory::begin(
+        connection, m_values.tbl_log,
+        {QCoreApplication::applicationName(), QDateTime::currentDateTimeUtc(),
+         m_realMinute ? m_scheduledMinute : std::nullopt, dateTimeText(runAt), rulesText(rules)});
     try {
         LogWriter writer(m_values, runId);
         applyRules(m_fs, writer, rules, runAt, outcome);
@@ -125,7 +120,6 @@ void MaintenanceRun::runLocked(const QDateTime& runAt, const QString& logDays,
     const QString stop =
         outcome.storageError.isEmpty() ? directoryStopMessage(outcome) : outcome.storageError;
     try {
-        Connection connection(m_values);
         QList<std::pair<QString, QString>> failures;
         for (const FileFailure& failure : outcome.failures) {
             failures.append({failure.path, failure.reason});
