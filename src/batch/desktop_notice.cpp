@@ -1,9 +1,8 @@
 #include "batch/desktop_notice.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
+#include <QCoreApplication>
 #include <QFileInfo>
-#include <QVariantMap>
+#include <QLibrary>
 
 using namespace Qt::StringLiterals;
 
@@ -51,19 +50,19 @@ bool sendDesktopNotice(const DesktopNotice& notice) {
     if (address.isEmpty()) {
         return false;
     }
-    QDBusConnection bus = QDBusConnection::connectToBus(address, u"quillon-notice"_s);
-    if (!bus.isConnected()) {
-        return false;
+    // D-Bus and the nine libraries it brings are loaded only to tell: linked, they would cost
+    // every start of the batch, which a user timer makes each minute. The module stands beside
+    // the program where it was built, and under the library folder where it is installed.
+    for (const QString& path : {QCoreApplication::applicationDirPath() + u"/libquillon_notice.so"_s,
+                                QStringLiteral(QUILLON_NOTICE_MODULE)}) {
+        if (!QFileInfo::exists(path)) {
+            continue;
+        }
+        using Show = bool (*)(const QString&, const QString&, const QString&);
+        QLibrary module(path);
+        if (const auto show = reinterpret_cast<Show>(module.resolve("quillonShowNotice"))) {
+            return show(address, notice.summary, notice.body);
+        }
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        u"org.freedesktop.Notifications"_s, u"/org/freedesktop/Notifications"_s,
-        u"org.freedesktop.Notifications"_s, u"Notify"_s);
-    // The body may hold markup: a name's own "&" or "<" is text. Each notice is of a run that
-    // went wrong and nobody saw, so it is critical: it stays until it is read.
-    QString body = notice.body;
-    body.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
-    call << u"Quillon"_s << 0u << u"org.quillon.Quillon"_s << notice.summary << body
-         << QStringList() << QVariantMap{{u"urgency"_s, QVariant::fromValue<uchar>(2)}} << -1;
-    const QDBusMessage reply = bus.call(call, QDBus::Block, 5000);
-    return reply.type() == QDBusMessage::ReplyMessage;
+    return false;
 }

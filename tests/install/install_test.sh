@@ -7,10 +7,12 @@ destdir=$(mktemp -d)
 trap 'rm -rf "$destdir"' EXIT
 prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
 root=$destdir$prefix
+libdir=$(sed -n 's/^CMAKE_INSTALL_LIBDIR:PATH=//p' "$build/CMakeCache.txt")
 DESTDIR=$destdir cmake --install "$build" > /dev/null
 
 expected="bin/sweeprun
 bin/sweeprun-batch
+$libdir/quillon/libquillon_notice.so
 lib/systemd/user/quillon-batch.service
 lib/systemd/user/quillon-batch.timer
 share/applications/org.quillon.Quillon.desktop
