@@ -75,11 +75,13 @@ QStringList toolCommand(const QString& tool, const QString& op, const QString& r
     const QString src = root + u"/src"_s;
     const QString dst = root + u"/dst"_s;
     const QString pattern = u"*."_s + QString::fromLatin1(extension);
-    if (tool == u"quillon"_s) {
+    if (tool == u"quillon"_s || tool == u"start"_s) {
         const QString process = op == u"delete"_s ? u"削除"_s
                                 : op == u"move"_s ? u"移動"_s
                                                   : u"複写"_s;
-        return {QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, makeDatabase(root, process, extension)};
+        // "start": the same run over the same tree, whose rule matches none of its files.
+        return {QStringLiteral(SWEEPRUN_BATCH), u"--db"_s,
+                makeDatabase(root, process, tool == u"start"_s ? "none" : extension)};
     }
     if (tool == u"floor"_s) {
         return {QStringLiteral(BENCH_FLOOR), op, src, QString::fromLatin1(extension), dst};

@@ -8,7 +8,11 @@
 //     sorted oldest first, each stated again just before it is unlinked or renamed;
 //   floor --checked move SRC EXT DST
 //     the safe floor of a move that also looks, right after each rename, at what landed (device
-//     and inode), as a run that renames by name must to know it moved what it checked.
+//     and inode), as a run that renames by name must to know it moved what it checked;
+//   floor --trash delete SRC EXT TRASH
+//     the safe floor of a delete into the trash TRASH (with files/ and info/): each file's
+//     .trashinfo claimed and written, the file renamed beside it without replacing anything,
+//     and what landed looked at.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,20 +34,27 @@ struct Listed {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const bool checked = argc > 1 && std::strcmp(argv[1], "--checked") == 0;
+    const bool trash = argc > 1 && std::strcmp(argv[1], "--trash") == 0;
+    const bool checked = trash || (argc > 1 && std::strcmp(argv[1], "--checked") == 0);
     const bool safe = checked || (argc > 1 && std::strcmp(argv[1], "--safe") == 0);
     argv += safe ? 1 : 0;
     argc -= safe ? 1 : 0;
-    if (argc < 4 || (std::strcmp(argv[1], "move") == 0 && argc < 5)) {
-        std::fprintf(stderr, "usage: floor [--safe|--checked] delete|move SRC EXT [DST]\n");
+    const bool move = argc > 1 && (std::strcmp(argv[1], "move") == 0 || trash);
+    if (argc < 4 || (move && argc < 5)) {
+        std::fprintf(stderr,
+                     "usage: floor [--safe|--checked] delete|move SRC EXT [DST]\n"
+                     "       floor --trash delete SRC EXT TRASH\n");
         return 2;
     }
-    const bool move = std::strcmp(argv[1], "move") == 0;
     const std::string suffix = std::string(".") + argv[3];
     const int source = open(argv[2], O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int target = move ? open(argv[4], O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    const std::string into = move ? argv[4] + std::string(trash ? "/files" : "") : "";
+    const int target = move ? open(into.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    const int info =
+        trash ? open((argv[4] + std::string("/info")).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+              : -1;
     DIR* dir = source < 0 ? nullptr : fdopendir(dup(source));
-    if (dir == nullptr || (move && target < 0)) {
+    if (dir == nullptr || (move && target < 0) || (trash && info < 0)) {
         std::perror("open");
         return 1;
     }
@@ -71,8 +82,24 @@ int main(int argc, char* argv[]) {
                      !S_ISREG(now.st_mode))) {
             continue;
         }
-        const int result = move ? renameat(source, file.name.c_str(), target, file.name.c_str())
-                                : unlinkat(source, file.name.c_str(), 0);
+        int claim = -1;
+        if (trash) {
+            const std::string text = "[Trash Info]\nPath=" + std::string(argv[2]) + "/" +
+                                     file.name + "\nDeletionDate=2026-12-08T08:00:00\n";
+            claim = openat(info, (file.name + ".trashinfo").c_str(),
+                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (claim < 0 || write(claim, text.data(), text.size()) < 0) {
+                std::perror(file.name.c_str());
+                return 1;
+            }
+        }
+        const int result = trash  ? renameat2(source, file.name.c_str(), target, file.name.c_str(),
+                                              RENAME_NOREPLACE)
+                           : move ? renameat(source, file.name.c_str(), target, file.name.c_str())
+                                  : unlinkat(source, file.name.c_str(), 0);
+        if (claim >= 0) {
+            close(claim);
+        }
         struct stat landed {};
         if (result != 0 ||
             (checked && move &&

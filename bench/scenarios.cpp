@@ -76,10 +76,14 @@ void Bench::speed() {
                 bigFiles);
     del = compare(disk, u"delete"_s, deleters);
     mov = compare(disk, u"move"_s, movers);
-    auto copy = compare(disk, u"copy"_s, {u"quillon"_s, u"find"_s});
+    auto copy = compare(disk, u"copy"_s, {u"quillon"_s, u"start"_s, u"find"_s});
     printRatio("delete, quillon / find -delete", del[u"quillon"_s], del[u"find"_s], 1.05);
     printRatio("move, quillon / find -exec mv", mov[u"quillon"_s], mov[u"find"_s], 1.05);
     printRatio("copy, quillon / find -exec cp -p", copy[u"quillon"_s], copy[u"find"_s], 1.05);
+    // What the files cost beyond the batch's start (an empty run over the same tree), for
+    // comparison only: the target is the whole run.
+    std::printf("  copy beyond the start of %.3f s, quillon / cp -p   %.2f\n", copy[u"start"_s],
+                (copy[u"quillon"_s] - copy[u"start"_s]) / copy[u"find"_s]);
 }
 
 // The window's run against the batch's on identical trees in RAM, and both programs' peak
@@ -128,11 +132,28 @@ void Bench::windowAndMemory(int count, bool timeIt) {
 }
 
 void Bench::trashDelete() {
-    std::vector<double> times[2];  // plain, into the trash
+    // Quillon plain and into the trash, then the safe floor of each: what the kernel alone
+    // needs for the same files.
+    std::vector<double> times[4];
     for (int round = 0; round < ramRounds; ++round) {
-        for (const bool trash : {round % 2 == 0, round % 2 != 0}) {
+        for (int turn = 0; turn < 4; ++turn) {
+            const int what = (turn + round) % 4;
+            const bool trash = what % 2 != 0;
             QTemporaryDir root(ram + u"/quillon-bench-XXXXXX"_s);
             makeTree(root.path() + u"/src"_s, files, 16, "log");
+            if (what >= 2) {
+                const QString bin = root.path() + u"/trash"_s;
+                QDir().mkpath(bin + u"/files"_s);
+                QDir().mkpath(bin + u"/info"_s);
+                QStringList command = {QStringLiteral(BENCH_FLOOR), u"--safe"_s, u"delete"_s,
+                                       root.path() + u"/src"_s, u"log"_s};
+                if (trash) {
+                    command[1] = u"--trash"_s;
+                    command << bin;
+                }
+                times[what].push_back(timeCommand(command).seconds);
+                continue;
+            }
             const QString db = makeDatabase(root.path(), u"削除"_s, "log");
             {
                 Connection connection(ModuleValues::forDatabase(db));
@@ -142,7 +163,7 @@ void Bench::trashDelete() {
             const QByteArray home = QFile::encodeName(root.path()) + "/home";
             QDir().mkpath(QFile::decodeName(home));
             qputenv("XDG_DATA_HOME", home);
-            times[trash].push_back(
+            times[what].push_back(
                 timeCommand({QStringLiteral(SWEEPRUN_BATCH), u"--db"_s, db}).seconds);
         }
     }
@@ -150,6 +171,8 @@ void Bench::trashDelete() {
     std::printf("delete of %d files (RAM): plain %.3f s, into the trash %.3f s\n", files,
                 median(times[0]), median(times[1]));
     printRatio("trash / plain delete", median(times[1]), median(times[0]), 1.5);
+    std::printf("  safe floors: plain %.3f s, into the trash %.3f s, %.2f\n", median(times[2]),
+                median(times[3]), median(times[3]) / median(times[2]));
 }
 
 // A move run of `files` files in RAM, and the undo of that run (sweeprun-batch --undo).
