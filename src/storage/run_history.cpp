@@ -43,6 +43,8 @@ auto readAll(QSqlQuery& query, Read read) {
 }  // namespace
 
 void ensureTable(Connection& connection) {
+    // In one transaction: a first run creates them all with one durable commit, not one each.
+    Transaction transaction(connection);
     connection.Execute(u"CREATE TABLE IF NOT EXISTS "_s + kTable +
                        u" (id INTEGER PRIMARY KEY, program TEXT, started TEXT, finished TEXT,"
                        u" scheduled_minute TEXT, run_text TEXT, first_row INTEGER, rules TEXT,"
@@ -71,6 +73,7 @@ void ensureTable(Connection& connection) {
              .next()) {
         connection.Execute(u"ALTER TABLE "_s + kTable + u" ADD COLUMN undoes INTEGER"_s);
     }
+    transaction.commit();
 }
 
 QString recordIdentityText() {

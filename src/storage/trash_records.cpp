@@ -11,13 +11,15 @@ namespace TrashRecords {
 
 void ensureTable(Connection& connection) {
     // Kept apart from the log's own tables: an entry waits in the trash for 保管日数, however
-    // long the log keeps its row.
+    // long the log keeps its row. One transaction, one durable commit.
+    Transaction transaction(connection);
     connection.Execute(
         u"CREATE TABLE IF NOT EXISTS quillon_trash (id INTEGER PRIMARY KEY, row INTEGER,"
         u" run_id INTEGER, trashed TEXT, trash BLOB, name BLOB, device INTEGER, inode INTEGER,"
         u" size INTEGER, mtime INTEGER)"_s);
     connection.Execute(
         u"CREATE INDEX IF NOT EXISTS quillon_trash_trashed ON quillon_trash (trashed)"_s);
+    transaction.commit();
 }
 
 QString recordText() {
