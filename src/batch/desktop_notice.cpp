@@ -50,7 +50,7 @@ bool sendDesktopNotice(const DesktopNotice& notice) {
     if (address.isEmpty()) {
         return false;
     }
-    // D-Bus and the nine libraries it brings are loaded only to tell: linked, they would cost
+    // D-Bus and the seven libraries it brings are loaded only to tell: linked, they would cost
     // every start of the batch, which a user timer makes each minute. The module stands beside
     // the program where it was built, and under the library folder where it is installed.
     for (const QString& path : {QCoreApplication::applicationDirPath() + u"/libquillon_notice.so"_s,
