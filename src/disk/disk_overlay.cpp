@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -77,6 +78,12 @@ std::shared_ptr<const Listing> DiskOverlay::listDirectory(int directory, const Q
             const ListedFile file =
                 changes->as(placed, key.first, changed->names.size(), name.size());
             if (placed.present && hasListedSuffix(name, suffix) && (!keep || keep(file.mtime))) {
+                // Refused as the disk's own lister refuses a folder whose names pass 4 GiB,
+                // rather than wrapping the 32-bit places of the names.
+                if (changed->names.size() + name.size() + 1 >
+                    std::numeric_limits<uint32_t>::max()) {
+                    return std::make_shared<const Listing>(Listing{{}, {}, ENOMEM});
+                }
                 changed->files.push_back(file);
                 changed->names.insert(changed->names.end(), name.begin(), name.end());
                 changed->names.push_back('\0');
