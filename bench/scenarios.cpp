@@ -145,10 +145,10 @@ void Bench::trashDelete() {
                 const QString bin = root.path() + u"/trash"_s;
                 QDir().mkpath(bin + u"/files"_s);
                 QDir().mkpath(bin + u"/info"_s);
-                QStringList command = {QStringLiteral(BENCH_FLOOR), u"--safe"_s, u"delete"_s,
+                QStringList command = {QStringLiteral(BENCH_FLOOR),
+                                       trash ? u"--trash"_s : u"--safe"_s, u"delete"_s,
                                        root.path() + u"/src"_s, u"log"_s};
                 if (trash) {
-                    command[1] = u"--trash"_s;
                     command << bin;
                 }
                 times[what].push_back(timeCommand(command).seconds);
